@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Vokabo, builds it, then either starts it or runs every test.
+#   scripts/vokabo.sh run    install, build, start Vokabo on the bundled course
+#   scripts/vokabo.sh test   install, build, run the whole test suite
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+what=${1:-}
+case "$what" in
+run | test) ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
+
+packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libgl-dev libssl-dev libbenchmark-dev
+    fonts-noto-cjk)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+build=${VOKABO_BUILD_DIR:-build}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" -j "$(nproc)"
+
+if [ "$what" = run ]; then
+    exec "$build/bin/vokabo"
+fi
+QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+// The text form of a completion moment in the settings file: "2017/11/1 14:05:09", or the date alone
+// at exactly midnight. This is the form Chinese regional settings give on Windows, so files written
+// there read back here.
+QString formatMomentText(const QDateTime& moment);
+
+// Reads the written form, the same with '-' separators or leading zeros, ISO 8601, or a date alone.
+// Anything else gives no value.
+std::optional<QDateTime> parseMomentText(const QString& text);

@@ -1,0 +1,173 @@
+#include "FieldCipher.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <cstdio>
+#include <openssl/evp.h>
+
+PPSError::PPSError(int number, const QString& description)
+    : std::runtime_error(description.toStdString()), number_(number)
+{
+}
+
+struct PPS::Context {
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    // Opening a code page converter costs more than a whole decryption; keep one of each.
+    QStringEncoder toAnsi{"GBK", QStringEncoder::Flag::Stateless};
+    QStringDecoder fromAnsi{"GBK", QStringDecoder::Flag::Stateless};
+    ~Context() { EVP_CIPHER_CTX_free(ctx); }
+};
+
+namespace {
+
+const EVP_CIPHER* ecbCipher(int keyBits)
+{
+    switch (keyBits) {
+    case 128:
+        return EVP_aes_128_ecb();
+    case 192:
+        return EVP_aes_192_ecb();
+    case 256:
+        return EVP_aes_256_ecb();
+    default:
+        return nullptr;
+    }
+}
+
+int hexValue(unsigned char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool runBlocks(EVP_CIPHER_CTX* ctx, const EVP_CIPHER* cipher, const QByteArray& key, bool encrypt,
+               const QByteArray& in, QByteArray& out)
+{
+    out.resize(in.size());
+    if (in.isEmpty())
+        return true;
+    const auto* k = reinterpret_cast<const unsigned char*>(key.constData());
+    if (EVP_CipherInit_ex(ctx, cipher, nullptr, k, nullptr, encrypt ? 1 : 0) != 1)
+        return false;
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
+    int written = 0;
+    return EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char*>(out.data()), &written,
+                            reinterpret_cast<const unsigned char*>(in.constData()), int(in.size())) == 1 &&
+           written == in.size();
+}
+
+} // namespace
+
+PPS::PPS(MessageSink showMessage) : context_(std::make_unique<Context>()), showMessage_(std::move(showMessage)) {}
+
+PPS::~PPS() = default;
+
+QByteArray PPS::计算密码(const QString& passPhrase) const
+{
+    QByteArray key = context_->toAnsi.encode(passPhrase);
+    key.resize(32, '\0');
+    return key;
+}
+
+int PPS::计算解密(const QString& text, QByteArray& bytes) const
+{
+    bytes.resize(text.size() / 2);
+    int produced = 0;
+    int held = -1;
+    for (const QChar unit : text) {
+        const int value = hexValue(static_cast<unsigned char>(unit.unicode() & 0xFF));
+        if (value < 0)
+            continue;
+        if (held < 0) {
+            held = value;
+        } else {
+            bytes[produced++] = char(held * 16 + value);
+            held = -1;
+        }
+    }
+    bytes.resize(produced);
+    return produced;
+}
+
+int PPS::SetCipherKey(const QByteArray& key, int KeyBits)
+{
+    if (!ecbCipher(KeyBits))
+        throw PPSError(1, QStringLiteral("cRijndael.SetCipherKey - Illegal KeyBits Value"));
+    key_ = key.left(KeyBits / 8);
+    key_.resize(KeyBits / 8, '\0');
+    keyBits_ = KeyBits;
+    return 0;
+}
+
+int PPS::ArrayDecrypt(const QByteArray& ciphertext, QByteArray& plaintext, int appendsize)
+{
+    Q_UNUSED(appendsize);
+    if (ciphertext.size() % 16 != 0) {
+        if (showMessage_)
+            showMessage_(QStringLiteral("密文的大小不是多块大小"));
+        return -1;
+    }
+    if (!runBlocks(context_->ctx, ecbCipher(keyBits_), key_, false, ciphertext, plaintext))
+        throw PPSError(2, QStringLiteral("cRijndael.ArrayDecrypt - no cipher key set"));
+    return 0;
+}
+
+bool PPS::ArrayEncrypt(const QByteArray& plaintext, QByteArray& ciphertext)
+{
+    return plaintext.size() % 16 == 0 && ecbCipher(keyBits_) &&
+           runBlocks(context_->ctx, ecbCipher(keyBits_), key_, true, plaintext, ciphertext);
+}
+
+QString PPS::ansiText(const QByteArray& bytes) const
+{
+    return context_->fromAnsi.decode(bytes);
+}
+
+QString PPS::整理数据(const QString& text) const
+{
+    return text.size() < 65536 ? text : QString();
+}
+
+std::optional<QString> 解密(PPS& cipher, const QString& text, const QString& passPhrase, int KeyBits)
+{
+    try {
+        const QByteArray key = cipher.计算密码(passPhrase);
+        QByteArray ciphertext;
+        if (cipher.计算解密(text, ciphertext) == 0)
+            return QString();
+        cipher.SetCipherKey(key, KeyBits);
+        QByteArray plaintext;
+        if (cipher.ArrayDecrypt(ciphertext, plaintext, 0) != 0)
+            return QString();
+        return cipher.整理数据(cipher.ansiText(plaintext));
+    } catch (const PPSError& error) {
+        std::fprintf(stderr, "vokabo: decryption failed: error %d: %s\n", error.number(), error.what());
+        return std::nullopt;
+    }
+}
+
+std::optional<QString> encodeField(const QString& text)
+{
+    QStringEncoder gbk("GBK", QStringEncoder::Flag::Stateless);
+    QByteArray plaintext = gbk.encode(text);
+    if (gbk.hasError())
+        return std::nullopt;
+    plaintext.resize((plaintext.size() + 15) / 16 * 16, '\0');
+    PPS cipher;
+    cipher.SetCipherKey(cipher.计算密码(QString::fromUtf16(FieldPassPhrase)), FieldKeyBits);
+    QByteArray ciphertext;
+    if (!cipher.ArrayEncrypt(plaintext, ciphertext))
+        return std::nullopt;
+    return QString::fromLatin1(ciphertext.toHex().toUpper());
+}
+
+QString textBeforeNul(const QString& text)
+{
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    return nul < 0 ? text : text.left(nul);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// Why a store operation did not go through: a message for the learner and a detail for whoever debugs.
+struct StoreFailure {
+    enum class Kind {
+        DatabaseMissing,
+        NotADatabase,
+        TableMissing,
+        TooFewColumns,
+        ReadFailed,
+        EmptyTable,
+        PastLastRecord,
+        NoCurrentRecord,
+        DeleteFailed,
+    };
+    Kind kind;
+    QString message; // Chinese, shown to the learner
+    QString detail;  // English, printed on stderr
+};
+
+// An open unit: a fixed snapshot of its records with a cursor, read in record order.
+class Recordset {
+public:
+    virtual ~Recordset() = default;
+
+    // Position while the cursor is past the last record (also of an empty table).
+    static constexpr int PastLast = -3;
+    // Position while the cursor stands on a record that has just been deleted.
+    static constexpr int Unknown = -1;
+
+    [[nodiscard]] virtual std::optional<StoreFailure> MoveFirst() = 0;
+    [[nodiscard]] virtual std::optional<StoreFailure> MoveNext() = 0;
+    // Deletes the current record from the file at once; the cursor stays on it until the next move.
+    [[nodiscard]] virtual std::optional<StoreFailure> Delete() = 0;
+    virtual int RecordCount() const = 0;
+    virtual int AbsolutePosition() const = 0;
+    // The current record's field by position; no value for Null or without a current record.
+    virtual std::optional<QString> Field(int position) const = 0;
+    virtual void Close() = 0;
+};

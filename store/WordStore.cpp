@@ -1,0 +1,247 @@
+#include "WordStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUrl>
+#include <QUuid>
+
+namespace {
+
+using Kind = StoreFailure::Kind;
+
+StoreFailure failure(Kind kind, const QString& message, const QString& detail)
+{
+    return {kind, message, detail};
+}
+
+// Owns one named Qt Sql connection and removes it when the recordset goes.
+class Connection {
+public:
+    Connection() : name_(QStringLiteral("vokabo-") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
+    ~Connection()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(name_, false);
+            if (db.isOpen())
+                db.close();
+        }
+        QSqlDatabase::removeDatabase(name_);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    QSqlDatabase database() const { return QSqlDatabase::database(name_, false); }
+    QSqlDatabase add() const { return QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_); }
+
+private:
+    QString name_;
+};
+
+struct Record {
+    qint64 rowid;
+    QVariantList fields;
+};
+
+class SqliteRecordset final : public Recordset {
+public:
+    SqliteRecordset(std::unique_ptr<Connection> connection, QString file, QString table, std::vector<Record> records)
+        : connection_(std::move(connection)), file_(std::move(file)), table_(std::move(table)),
+          records_(std::move(records))
+    {
+        state_ = records_.empty() ? State::PastLast : State::OnRecord;
+    }
+
+    std::optional<StoreFailure> MoveFirst() override
+    {
+        if (records_.empty())
+            return failure(Kind::EmptyTable, QStringLiteral("本单元没有单词了"),
+                           QStringLiteral("MoveFirst on %1: the table has no records").arg(table_));
+        index_ = 0;
+        state_ = State::OnRecord;
+        return std::nullopt;
+    }
+
+    std::optional<StoreFailure> MoveNext() override
+    {
+        switch (state_) {
+        case State::PastLast:
+            return failure(records_.empty() ? Kind::EmptyTable : Kind::PastLastRecord,
+                           QStringLiteral("本单元没有单词了"),
+                           QStringLiteral("MoveNext on %1: the cursor is already past the last record").arg(table_));
+        case State::OnRecord:
+            ++index_;
+            break;
+        case State::OnDeleted:
+            break; // the record after the deleted one has moved up into its place
+        }
+        state_ = index_ < records_.size() ? State::OnRecord : State::PastLast;
+        return std::nullopt;
+    }
+
+    std::optional<StoreFailure> Delete() override
+    {
+        if (state_ != State::OnRecord)
+            return failure(Kind::NoCurrentRecord, QStringLiteral("没有当前单词，无法删除"),
+                           QStringLiteral("Delete on %1: no current record").arg(table_));
+        const auto cannot = [&](const QString& why) {
+            return failure(Kind::DeleteFailed, QStringLiteral("词库无法写入，单词未删除"),
+                           QStringLiteral("Delete of rowid %1 from %2: %3").arg(records_[index_].rowid).arg(table_, why));
+        };
+        // SQLite would happily delete from a file that has been unlinked, and the delete would be lost.
+        if (!QFileInfo::exists(file_))
+            return cannot(QStringLiteral("the database file %1 is gone").arg(file_));
+        QSqlQuery query(connection_->database());
+        if (!query.prepare(QStringLiteral("DELETE FROM ") + table_ + QStringLiteral(" WHERE rowid = ?")))
+            return cannot(query.lastError().text());
+        query.addBindValue(records_[index_].rowid);
+        if (!query.exec())
+            return cannot(query.lastError().text());
+        if (query.numRowsAffected() != 1)
+            return cannot(QStringLiteral("%1 rows were deleted instead of one").arg(query.numRowsAffected()));
+        records_.erase(records_.begin() + qsizetype(index_));
+        state_ = State::OnDeleted;
+        return std::nullopt;
+    }
+
+    int RecordCount() const override { return int(records_.size()); }
+
+    int AbsolutePosition() const override
+    {
+        switch (state_) {
+        case State::OnRecord:
+            return int(index_) + 1;
+        case State::OnDeleted:
+            return Unknown;
+        case State::PastLast:
+            break;
+        }
+        return PastLast;
+    }
+
+    std::optional<QString> Field(int position) const override
+    {
+        if (state_ != State::OnRecord || position < 0)
+            return std::nullopt;
+        const QVariantList& fields = records_[index_].fields;
+        if (position >= fields.size() || fields[position].isNull())
+            return std::nullopt;
+        return fields[position].toString();
+    }
+
+    void Close() override
+    {
+        records_.clear();
+        state_ = State::PastLast;
+        connection_.reset();
+    }
+
+private:
+    enum class State { OnRecord, OnDeleted, PastLast };
+
+    std::unique_ptr<Connection> connection_;
+    QString file_;
+    QString table_;
+    std::vector<Record> records_;
+    size_t index_ = 0;
+    State state_ = State::PastLast;
+};
+
+} // namespace
+
+namespace WordStore {
+
+QString databasePath(const QString& applicationDirectory)
+{
+    return QDir(applicationDirectory).filePath(QStringLiteral("MyDatas.db"));
+}
+
+bool isUnitTable(const QString& table)
+{
+    static const QRegularExpression name(QStringLiteral("^word([1-9]|1[0-9]|20)$"));
+    return name.match(table).hasMatch();
+}
+
+std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& databaseFile, const QString& table)
+{
+    const QString file = QDir::toNativeSeparators(databaseFile);
+    if (!isUnitTable(table))
+        return failure(Kind::TableMissing, QStringLiteral("没有这个单元：%1").arg(table),
+                       QStringLiteral("%1 is not a unit table name").arg(table));
+    if (!QFileInfo(databaseFile).isFile())
+        return failure(Kind::DatabaseMissing, QStringLiteral("找不到词库文件 %1").arg(file),
+                       QStringLiteral("%1 does not exist").arg(databaseFile));
+
+    auto connection = std::make_unique<Connection>();
+    QSqlDatabase db = connection->add();
+    // mode=rw: opening must never create a database.
+    db.setDatabaseName(QUrl::fromLocalFile(QFileInfo(databaseFile).absoluteFilePath()).toString(QUrl::FullyEncoded) +
+                       QStringLiteral("?mode=rw"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=2000"));
+    const auto notADatabase = [&](const QString& why) {
+        return failure(Kind::NotADatabase, QStringLiteral("%1 不是词库文件").arg(file),
+                       QStringLiteral("%1 is not a word database: %2").arg(databaseFile, why));
+    };
+    if (!db.open())
+        return notADatabase(db.lastError().text());
+
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL")) || !query.exec(QStringLiteral("PRAGMA secure_delete=ON")))
+        return notADatabase(query.lastError().text());
+    if (!query.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?")))
+        return notADatabase(query.lastError().text());
+    query.addBindValue(table);
+    if (!query.exec() || !query.next())
+        return notADatabase(query.lastError().text());
+    if (query.value(0).toInt() == 0)
+        return failure(Kind::TableMissing, QStringLiteral("词库中没有本单元的单词表 %1").arg(table),
+                       QStringLiteral("%1 has no table %2").arg(databaseFile, table));
+
+    const auto readFailed = [&](const QString& why) {
+        return failure(Kind::ReadFailed, QStringLiteral("无法读取单词表 %1").arg(table),
+                       QStringLiteral("reading %1 from %2: %3").arg(table, databaseFile, why));
+    };
+    // Both scans run in one read transaction, so they see the same rows in the same (rowid) order.
+    if (!db.transaction())
+        return readFailed(db.lastError().text());
+    std::vector<Record> records;
+    if (!query.exec(QStringLiteral("select * from ") + table))
+        return readFailed(query.lastError().text());
+    const int columns = query.record().count();
+    if (columns < 3)
+        return failure(Kind::TooFewColumns, QStringLiteral("单词表 %1 的格式不对").arg(table),
+                       QStringLiteral("%1 in %2 has %3 columns; a unit table needs at least 3")
+                           .arg(table, databaseFile)
+                           .arg(columns));
+    while (query.next()) {
+        QVariantList fields;
+        fields.reserve(columns);
+        for (int i = 0; i < columns; ++i)
+            fields.append(query.value(i));
+        records.push_back({0, std::move(fields)});
+    }
+    if (query.lastError().isValid())
+        return readFailed(query.lastError().text());
+
+    QSqlQuery ids(db);
+    ids.setForwardOnly(true);
+    if (!ids.exec(QStringLiteral("select rowid from ") + table))
+        return readFailed(ids.lastError().text());
+    size_t i = 0;
+    while (ids.next() && i < records.size())
+        records[i++].rowid = ids.value(0).toLongLong();
+    if (i != records.size() || ids.next())
+        return readFailed(QStringLiteral("the record identities do not match the records"));
+    ids.finish();
+    query.finish();
+    db.commit();
+
+    return std::make_unique<SqliteRecordset>(std::move(connection), databaseFile, table, std::move(records));
+}
+
+} // namespace WordStore

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "Recordset.h"
+
+#include <QString>
+#include <QVariant>
+#include <memory>
+#include <variant>
+#include <vector>
+
+// The word database "MyDatas.db": one SQLite table per unit, "word1" to "word20".
+namespace WordStore {
+
+QString databasePath(const QString& applicationDirectory);
+
+// True for the twenty unit table names, the only names that ever reach SQL text.
+bool isUnitTable(const QString& table);
+
+// Opens "select * from <table>" of an existing database as a snapshot. Never creates a file.
+std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& databaseFile, const QString& table);
+
+} // namespace WordStore
