@@ -20,7 +20,8 @@ UnitRow makeRow(const char* button, int level, int unit)
 
 const std::array<UnitRow, UnitCount>& UnitCatalogue()
 {
-    // Command1..Command5 are the first unit of each level; Command6..Command20 take units 2 to 4, level by level.
+    // Command1..Command5 are the first unit of each level; Command6..Command20 take units 2 to 4, level by
+    // level.
     static const std::array<UnitRow, UnitCount> rows = {
         makeRow("Command1", 1, 1),  makeRow("Command6", 1, 2),  makeRow("Command7", 1, 3),
         makeRow("Command8", 1, 4),  makeRow("Command2", 2, 1),  makeRow("Command9", 2, 2),
@@ -36,7 +37,8 @@ const std::array<UnitRow, UnitCount>& UnitCatalogue()
 std::optional<UnitRow> unitByCode(const QString& code)
 {
     const auto& rows = UnitCatalogue();
-    const auto it = std::find_if(rows.begin(), rows.end(), [&](const UnitRow& row) { return row.UnitCode == code; });
+    const auto it =
+        std::find_if(rows.begin(), rows.end(), [&](const UnitRow& row) { return row.UnitCode == code; });
     return it == rows.end() ? std::nullopt : std::optional<UnitRow>(*it);
 }
 

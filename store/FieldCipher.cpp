@@ -63,7 +63,10 @@ bool runBlocks(EVP_CIPHER_CTX* ctx, const EVP_CIPHER* cipher, const QByteArray& 
 
 } // namespace
 
-PPS::PPS(MessageSink showMessage) : context_(std::make_unique<Context>()), showMessage_(std::move(showMessage)) {}
+PPS::PPS(MessageSink showMessage)
+    : context_(std::make_unique<Context>()), showMessage_(std::move(showMessage))
+{
+}
 
 PPS::~PPS() = default;
 

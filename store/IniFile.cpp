@@ -77,7 +77,8 @@ Parsed parseLine(const QByteArray& bytes, const Line& line)
     if (equals < 0)
         return {};
     QString value = trimBlanks(text.mid(equals + 1));
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+        value.back() == value.front())
         value = value.mid(1, value.size() - 2);
     return {Kind::Entry, trimBlanks(text.left(equals)), value};
 }

@@ -49,7 +49,8 @@ struct Record {
 
 class SqliteRecordset final : public Recordset {
 public:
-    SqliteRecordset(std::unique_ptr<Connection> connection, QString file, QString table, std::vector<Record> records)
+    SqliteRecordset(std::unique_ptr<Connection> connection, QString file, QString table,
+                    std::vector<Record> records)
         : connection_(std::move(connection)), file_(std::move(file)), table_(std::move(table)),
           records_(std::move(records))
     {
@@ -70,9 +71,10 @@ public:
     {
         switch (state_) {
         case State::PastLast:
-            return failure(records_.empty() ? Kind::EmptyTable : Kind::PastLastRecord,
-                           QStringLiteral("本单元没有单词了"),
-                           QStringLiteral("MoveNext on %1: the cursor is already past the last record").arg(table_));
+            return failure(
+                records_.empty() ? Kind::EmptyTable : Kind::PastLastRecord,
+                QStringLiteral("本单元没有单词了"),
+                QStringLiteral("MoveNext on %1: the cursor is already past the last record").arg(table_));
         case State::OnRecord:
             ++index_;
             break;
@@ -90,7 +92,9 @@ public:
                            QStringLiteral("Delete on %1: no current record").arg(table_));
         const auto cannot = [&](const QString& why) {
             return failure(Kind::DeleteFailed, QStringLiteral("词库无法写入，单词未删除"),
-                           QStringLiteral("Delete of rowid %1 from %2: %3").arg(records_[index_].rowid).arg(table_, why));
+                           QStringLiteral("Delete of rowid %1 from %2: %3")
+                               .arg(records_[index_].rowid)
+                               .arg(table_, why));
         };
         // SQLite would happily delete from a file that has been unlinked, and the delete would be lost.
         if (!QFileInfo::exists(file_))
@@ -179,8 +183,9 @@ std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& datab
     auto connection = std::make_unique<Connection>();
     QSqlDatabase db = connection->add();
     // mode=rw: opening must never create a database.
-    db.setDatabaseName(QUrl::fromLocalFile(QFileInfo(databaseFile).absoluteFilePath()).toString(QUrl::FullyEncoded) +
-                       QStringLiteral("?mode=rw"));
+    db.setDatabaseName(
+        QUrl::fromLocalFile(QFileInfo(databaseFile).absoluteFilePath()).toString(QUrl::FullyEncoded) +
+        QStringLiteral("?mode=rw"));
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=2000"));
     const auto notADatabase = [&](const QString& why) {
         return failure(Kind::NotADatabase, QStringLiteral("%1 不是词库文件").arg(file),
@@ -191,9 +196,11 @@ std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& datab
 
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL")) || !query.exec(QStringLiteral("PRAGMA secure_delete=ON")))
+    if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL")) ||
+        !query.exec(QStringLiteral("PRAGMA secure_delete=ON")))
         return notADatabase(query.lastError().text());
-    if (!query.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?")))
+    if (!query.prepare(
+            QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?")))
         return notADatabase(query.lastError().text());
     query.addBindValue(table);
     if (!query.exec() || !query.next())

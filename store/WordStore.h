@@ -17,6 +17,7 @@ QString databasePath(const QString& applicationDirectory);
 bool isUnitTable(const QString& table);
 
 // Opens "select * from <table>" of an existing database as a snapshot. Never creates a file.
-std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& databaseFile, const QString& table);
+std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& databaseFile,
+                                                            const QString& table);
 
 } // namespace WordStore
