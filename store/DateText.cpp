@@ -25,7 +25,11 @@ std::optional<QDateTime> parseMomentText(const QString& text)
                          m.hasCaptured(7) ? m.captured(7).toInt() : 0);
         if (!date.isValid() || !time.isValid())
             return std::nullopt;
-        return QDateTime(date, time);
+        QDateTime moment(date, time);
+        // A day whose clocks skip midnight (daylight saving in some zones) still has its calendar date.
+        if (!moment.isValid())
+            moment = date.startOfDay().addSecs(QTime(0, 0).secsTo(time));
+        return moment;
     }
     QDateTime iso = QDateTime::fromString(text.trimmed(), Qt::ISODateWithMs);
     if (!iso.isValid())

@@ -213,13 +213,12 @@ std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& datab
         return failure(Kind::ReadFailed, QStringLiteral("无法读取单词表 %1").arg(table),
                        QStringLiteral("reading %1 from %2: %3").arg(table, databaseFile, why));
     };
-    // Both scans run in one read transaction, so they see the same rows in the same (rowid) order.
-    if (!db.transaction())
-        return readFailed(db.lastError().text());
+    // The rowid comes along so that a delete hits exactly the record shown; ordering by it keeps the
+    // records in the order they were added even where an index would make SQLite scan in another order.
     std::vector<Record> records;
-    if (!query.exec(QStringLiteral("select * from ") + table))
+    if (!query.exec(QStringLiteral("select rowid, * from ") + table + QStringLiteral(" order by rowid")))
         return readFailed(query.lastError().text());
-    const int columns = query.record().count();
+    const int columns = query.record().count() - 1;
     if (columns < 3)
         return failure(Kind::TooFewColumns, QStringLiteral("单词表 %1 的格式不对").arg(table),
                        QStringLiteral("%1 in %2 has %3 columns; a unit table needs at least 3")
@@ -228,25 +227,13 @@ std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& datab
     while (query.next()) {
         QVariantList fields;
         fields.reserve(columns);
-        for (int i = 0; i < columns; ++i)
+        for (int i = 1; i <= columns; ++i)
             fields.append(query.value(i));
-        records.push_back({0, std::move(fields)});
+        records.push_back({query.value(0).toLongLong(), std::move(fields)});
     }
     if (query.lastError().isValid())
         return readFailed(query.lastError().text());
-
-    QSqlQuery ids(db);
-    ids.setForwardOnly(true);
-    if (!ids.exec(QStringLiteral("select rowid from ") + table))
-        return readFailed(ids.lastError().text());
-    size_t i = 0;
-    while (ids.next() && i < records.size())
-        records[i++].rowid = ids.value(0).toLongLong();
-    if (i != records.size() || ids.next())
-        return readFailed(QStringLiteral("the record identities do not match the records"));
-    ids.finish();
     query.finish();
-    db.commit();
 
     return std::make_unique<SqliteRecordset>(std::move(connection), databaseFile, table, std::move(records));
 }

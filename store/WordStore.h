@@ -16,7 +16,7 @@ QString databasePath(const QString& applicationDirectory);
 // True for the twenty unit table names, the only names that ever reach SQL text.
 bool isUnitTable(const QString& table);
 
-// Opens "select * from <table>" of an existing database as a snapshot. Never creates a file.
+// Opens all records and columns of a unit table, in rowid order, as a snapshot. Never creates a file.
 std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& databaseFile,
                                                             const QString& table);
 
