@@ -1,0 +1,59 @@
+#pragma once
+
+#include "UnitCatalogue.h"
+#include "WordFile.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <variant>
+#include <vector>
+
+// What the word tool does to a word database. Every function opens and closes the database itself and
+// never creates one except where it says so.
+namespace WordDatabase {
+
+// Why an operation did not go through, one complete English message a line.
+struct Failure {
+    QStringList messages;
+};
+
+template <typename T> using Result = std::variant<T, Failure>;
+
+// A unit code ("23") or a unit table name ("word7"); nothing else.
+std::optional<UnitRow> resolveUnit(const QString& text);
+
+// A new database with the twenty empty unit tables. An existing file is never touched.
+std::optional<Failure> create(const QString& databaseFile);
+
+// Adds the words of a word list to a unit in one transaction; nothing is written when any line is bad.
+// `replace` empties the unit first. The number of words added.
+Result<int> importFile(const QString& databaseFile, const UnitRow& unit, const QString& wordFile,
+                       WordFile::Format format, bool replace);
+
+// The words of a unit in record order, decrypted and cut at the first U+0000.
+Result<std::vector<WordFile::Word>> readUnit(const QString& databaseFile, const UnitRow& unit);
+
+// The unit as a TSV word list that importFile() reads back as the same words.
+Result<QByteArray> exportUnit(const QString& databaseFile, const UnitRow& unit);
+
+struct UnitCount {
+    UnitRow unit;
+    std::optional<int> words; // nothing when the table is missing
+};
+Result<std::vector<UnitCount>> countWords(const QString& databaseFile);
+
+struct CheckReport {
+    QStringList findings; // one damaged field or missing table a line
+    int units = 0;        // unit tables read
+    int records = 0;      // records read
+};
+// Reads every field of every unit the way the learner's program does and reports what it would trip on.
+Result<CheckReport> check(const QString& databaseFile);
+
+// A new database with every unit read from `directory`/<code>.tsv. The database appears whole or not at
+// all; an existing file is replaced only with `replaceExisting`. The number of words.
+Result<int> importAll(const QString& databaseFile, const QString& directory, bool replaceExisting);
+
+} // namespace WordDatabase

@@ -1,0 +1,383 @@
+// vokabo-words: makes, fills, exports and checks word databases from the command line.
+#include "WordDatabase.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSaveFile>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int Failed = 1;
+constexpr int WrongUsage = 2;
+
+const QString Program = QStringLiteral("vokabo-words");
+const QString DefaultDatabase = QStringLiteral("MyDatas.db");
+
+void print(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+void tell(const QString& message)
+{
+    print(stderr, message + u'\n');
+}
+
+int fail(const WordDatabase::Failure& failure)
+{
+    for (const QString& message : failure.messages)
+        tell(message);
+    return Failed;
+}
+
+const QString UnitHelp =
+    QStringLiteral("a unit code 11..54 (level 1-5, then unit 1-4, e.g. 23) or a table name "
+                   "word1..word20");
+
+struct Command {
+    QString name;
+    QString syntax;
+    QString summary;
+    QString description;
+    QList<std::pair<QString, QString>> arguments; // name and meaning; names in [] are optional
+    QList<QCommandLineOption> options;
+    std::function<int(const QCommandLineParser&, const QStringList&)> run;
+
+    qsizetype required() const
+    {
+        return std::count_if(arguments.begin(), arguments.end(),
+                             [](const auto& argument) { return !argument.first.startsWith(u'['); });
+    }
+};
+
+std::optional<UnitRow> unitArgument(const QString& text)
+{
+    auto unit = WordDatabase::resolveUnit(text);
+    if (!unit)
+        tell(QStringLiteral("'%1' is not a unit: give %2").arg(text, UnitHelp));
+    return unit;
+}
+
+QString optionalDatabase(const QStringList& arguments)
+{
+    return arguments.isEmpty() ? DefaultDatabase : arguments[0];
+}
+
+int runCreate(const QCommandLineParser&, const QStringList& arguments)
+{
+    const QString database = optionalDatabase(arguments);
+    if (auto failure = WordDatabase::create(database))
+        return fail(*failure);
+    tell(QStringLiteral("created %1 with %2 empty units").arg(database).arg(UnitCount));
+    return 0;
+}
+
+int runImport(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    WordFile::Format format = WordFile::Format::Detect;
+    if (parser.isSet(QStringLiteral("format"))) {
+        const QString name = parser.value(QStringLiteral("format")).toLower();
+        if (name == QStringLiteral("csv")) {
+            format = WordFile::Format::Csv;
+        } else if (name == QStringLiteral("tsv")) {
+            format = WordFile::Format::Tsv;
+        } else {
+            tell(QStringLiteral("--format takes csv or tsv, not '%1'").arg(name));
+            return WrongUsage;
+        }
+    }
+    const auto unit = unitArgument(arguments[1]);
+    if (!unit)
+        return WrongUsage;
+    const auto result = WordDatabase::importFile(arguments[0], *unit, arguments[2], format,
+                                                 parser.isSet(QStringLiteral("replace")));
+    if (const auto* failure = std::get_if<WordDatabase::Failure>(&result))
+        return fail(*failure);
+    tell(QStringLiteral("%1 %2 word(s) into unit %3 (%4) of %5")
+             .arg(parser.isSet(QStringLiteral("replace")) ? QStringLiteral("replaced the unit with")
+                                                          : QStringLiteral("added"))
+             .arg(std::get<int>(result))
+             .arg(unit->UnitCode, unit->UnitTable, arguments[0]));
+    return 0;
+}
+
+int runExport(const QCommandLineParser&, const QStringList& arguments)
+{
+    const auto unit = unitArgument(arguments[1]);
+    if (!unit)
+        return WrongUsage;
+    const auto result = WordDatabase::exportUnit(arguments[0], *unit);
+    if (const auto* failure = std::get_if<WordDatabase::Failure>(&result))
+        return fail(*failure);
+    const QByteArray& text = std::get<QByteArray>(result);
+    if (arguments.size() < 3) {
+        if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
+            std::fflush(stdout) != 0) {
+            tell(QStringLiteral("cannot write to the standard output"));
+            return Failed;
+        }
+        return 0;
+    }
+    QSaveFile file(arguments[2]);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        tell(QStringLiteral("cannot write %1: %2").arg(arguments[2], file.errorString()));
+        return Failed;
+    }
+    tell(QStringLiteral("wrote %1 word(s) of unit %2 (%3) to %4")
+             .arg(text.count('\n'))
+             .arg(unit->UnitCode, unit->UnitTable, arguments[2]));
+    return 0;
+}
+
+int runList(const QCommandLineParser&, const QStringList& arguments)
+{
+    const QString database = optionalDatabase(arguments);
+    const auto result = WordDatabase::countWords(database);
+    if (const auto* failure = std::get_if<WordDatabase::Failure>(&result))
+        return fail(*failure);
+    int missing = 0;
+    for (const WordDatabase::UnitCount& count : std::get<std::vector<WordDatabase::UnitCount>>(result)) {
+        missing += count.words ? 0 : 1;
+        print(stdout, QStringLiteral("%1\t%2\t%3\t%4\n")
+                          .arg(count.unit.UnitCode, count.unit.UnitTable, count.unit.caption,
+                               count.words ? QString::number(*count.words) : QStringLiteral("missing")));
+    }
+    if (missing > 0) {
+        tell(QStringLiteral("%1: %2 unit table(s) missing").arg(database).arg(missing));
+        return Failed;
+    }
+    return 0;
+}
+
+int runCheck(const QCommandLineParser&, const QStringList& arguments)
+{
+    const QString database = optionalDatabase(arguments);
+    const auto result = WordDatabase::check(database);
+    if (const auto* failure = std::get_if<WordDatabase::Failure>(&result))
+        return fail(*failure);
+    const auto& report = std::get<WordDatabase::CheckReport>(result);
+    for (const QString& finding : report.findings)
+        tell(finding);
+    tell(QStringLiteral("%1: %2 problem(s) in %3 unit(s), %4 record(s)")
+             .arg(database)
+             .arg(report.findings.size())
+             .arg(report.units)
+             .arg(report.records));
+    return report.findings.isEmpty() ? 0 : Failed;
+}
+
+int runImportAll(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    const auto result =
+        WordDatabase::importAll(arguments[0], arguments[1], parser.isSet(QStringLiteral("force")));
+    if (const auto* failure = std::get_if<WordDatabase::Failure>(&result))
+        return fail(*failure);
+    tell(QStringLiteral("built %1 with %2 words in %3 units")
+             .arg(arguments[0])
+             .arg(std::get<int>(result))
+             .arg(UnitCount));
+    return 0;
+}
+
+const QList<Command>& commands()
+{
+    static const QList<Command> list = {
+        {QStringLiteral("create"),
+         QStringLiteral("[DB]"),
+         QStringLiteral("make a new database with the twenty empty units"),
+         QStringLiteral("Makes a new word database: the twenty unit tables word1..word20, empty.\n"
+                        "An existing file is never overwritten."),
+         {{QStringLiteral("[DB]"), QStringLiteral("The database to make (default: MyDatas.db here).")}},
+         {},
+         runCreate},
+        {QStringLiteral("import"),
+         QStringLiteral("DB UNIT FILE"),
+         QStringLiteral("add the words of a CSV or TSV file to a unit"),
+         QStringLiteral(
+             "Adds the words of FILE to UNIT of the database DB, after the words already there.\n"
+             "\n"
+             "FILE is UTF-8 text (a byte order mark at its start is ignored), one word a line:\n"
+             "the English word, then its Chinese meaning.\n"
+             "  TSV: the two fields separated by a tab. There is no quoting: a quote is a plain character.\n"
+             "  CSV: the two fields separated by a comma. A field in double quotes may hold commas, and "
+             "\"\"\n"
+             "       inside it stands for one quote. A quoted field must end on the line it starts on.\n"
+             "The format is TSV when the first line that is not blank or a comment has a tab, and CSV\n"
+             "otherwise; --format overrides that.\n"
+             "Blank lines are skipped, and so are lines whose first non-blank character is #.\n"
+             "Spaces around a field are dropped.\n"
+             "Header: the first line that is not blank or a comment is skipped when its fields are\n"
+             "\"english\" and \"chinese\" (any case) or \"英文\" and \"中文\"; any other line is a word.\n"
+             "Each field must be non-empty, have no control characters, be in the GBK character set\n"
+             "and take at most 255 bytes in GBK (255 letters or 127 Chinese characters).\n"
+             "\n"
+             "The import is one transaction: when any line is bad, every bad line is reported as\n"
+             "FILE:LINE: reason, and nothing is written. DB must exist already ('vokabo-words create').\n"
+             "FILE may be - for the standard input."),
+         {{QStringLiteral("DB"), QStringLiteral("The word database.")},
+          {QStringLiteral("UNIT"), QStringLiteral("The unit: ") + UnitHelp + u'.'},
+          {QStringLiteral("FILE"), QStringLiteral("The word list.")}},
+         {QCommandLineOption(QStringLiteral("format"), QStringLiteral("Read FILE as csv or tsv."),
+                             QStringLiteral("csv|tsv")),
+          QCommandLineOption(QStringLiteral("replace"),
+                             QStringLiteral("Empty the unit first (in the same transaction)."))},
+         runImport},
+        {QStringLiteral("export"),
+         QStringLiteral("DB UNIT [FILE]"),
+         QStringLiteral("write a unit's words as TSV (standard output without FILE)"),
+         QStringLiteral(
+             "Writes the words of UNIT in record order, decrypted, as UTF-8 TSV: the English word,\n"
+             "a tab, the Chinese meaning. 'vokabo-words import' reads the output back as the same unit.\n"
+             "When a word could not be read back unchanged (a damaged field, a tab, a leading #, a\n"
+             "field longer than import takes), those words are reported and nothing is written."),
+         {{QStringLiteral("DB"), QStringLiteral("The word database.")},
+          {QStringLiteral("UNIT"), QStringLiteral("The unit: ") + UnitHelp + u'.'},
+          {QStringLiteral("[FILE]"), QStringLiteral("Where to write (default: the standard output).")}},
+         {},
+         runExport},
+        {QStringLiteral("list"),
+         QStringLiteral("[DB]"),
+         QStringLiteral("show every unit with its word count"),
+         QStringLiteral("Prints one line per unit: code, table, caption and number of words, separated by\n"
+                        "tabs. A unit whose table is missing shows 'missing' and makes the exit status 1."),
+         {{QStringLiteral("[DB]"), QStringLiteral("The word database (default: MyDatas.db here).")}},
+         {},
+         runList},
+        {QStringLiteral("check"),
+         QStringLiteral("[DB]"),
+         QStringLiteral("look for damaged fields and missing units"),
+         QStringLiteral("Reads every field of every unit the way Vokabo does and reports each field that is\n"
+                        "Null, not hexadecimal, not a whole number of 16-byte blocks, not valid GBK once\n"
+                        "decrypted, or empty, with its unit and row (rowid); also every missing unit table.\n"
+                        "The exit status is 1 when anything was found."),
+         {{QStringLiteral("[DB]"), QStringLiteral("The word database (default: MyDatas.db here).")}},
+         {},
+         runCheck},
+        {QStringLiteral("import-all"),
+         QStringLiteral("DB DIR"),
+         QStringLiteral("build a new database from DIR/11.tsv ... DIR/54.tsv"),
+         QStringLiteral("Builds a new database with all twenty units, each from DIR/<code>.tsv (11.tsv to\n"
+                        "54.tsv), read as TSV by the rules of 'vokabo-words help import'. Every file must\n"
+                        "be there and have at least one word. When anything is wrong, every problem is\n"
+                        "reported and DB is left as it was: the database is built beside DB and renamed\n"
+                        "to DB only when complete."),
+         {{QStringLiteral("DB"), QStringLiteral("The database to make.")},
+          {QStringLiteral("DIR"), QStringLiteral("The folder of the word lists.")}},
+         {QCommandLineOption(QStringLiteral("force"), QStringLiteral("Replace DB when it exists."))},
+         runImportAll},
+    };
+    return list;
+}
+
+const Command* findCommand(const QString& name)
+{
+    for (const Command& command : commands()) {
+        if (command.name == name)
+            return &command;
+    }
+    return nullptr;
+}
+
+QString generalHelp()
+{
+    QString text = QStringLiteral("Usage: %1 COMMAND [options] ARGUMENTS\n\n"
+                                  "Makes, fills, exports and checks Vokabo word databases.\n\nCommands:\n")
+                       .arg(Program);
+    for (const Command& command : commands())
+        text += QStringLiteral("  %1%2\n")
+                    .arg((command.name + u' ' + command.syntax).leftJustified(26), command.summary);
+    text += QStringLiteral("  %1%2\n\n")
+                .arg(QStringLiteral("help [COMMAND]").leftJustified(26),
+                     QStringLiteral("show this help, or a command's"));
+    text += QStringLiteral("DB in brackets defaults to MyDatas.db in the current directory.\n"
+                           "UNIT is %1.\n"
+                           "Exit status: 0 done, 1 failed, 2 wrong usage.\n"
+                           "'%2 help COMMAND' or '%2 COMMAND --help' tells more about a command.\n")
+                .arg(UnitHelp, Program);
+    return text;
+}
+
+const QCommandLineOption& helpOption()
+{
+    static const QCommandLineOption option({QStringLiteral("h"), QStringLiteral("help")},
+                                           QStringLiteral("Show this help."));
+    return option;
+}
+
+void setUp(QCommandLineParser& parser, const Command& command)
+{
+    parser.setApplicationDescription(command.description);
+    parser.addOption(helpOption());
+    parser.addOptions(command.options);
+    for (const auto& [name, meaning] : command.arguments)
+        parser.addPositionalArgument(name, meaning);
+}
+
+QString commandHelp(const Command& command)
+{
+    QCommandLineParser parser;
+    setUp(parser, command);
+    // The parser's own usage line would name neither the command nor its arguments.
+    QString text = parser.helpText();
+    text.remove(0, text.indexOf(u'\n') + 1);
+    return QStringLiteral("Usage: %1 %2 [options] %3\n\n").arg(Program, command.name, command.syntax) + text;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(Program);
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+
+    if (arguments.isEmpty()) {
+        print(stderr, generalHelp());
+        return WrongUsage;
+    }
+    const QString name = arguments.takeFirst();
+    if (name == QStringLiteral("help") || name == QStringLiteral("--help") || name == QStringLiteral("-h")) {
+        if (arguments.isEmpty()) {
+            print(stdout, generalHelp());
+            return 0;
+        }
+        const Command* command = findCommand(arguments[0]);
+        if (!command || arguments.size() > 1) {
+            tell(QStringLiteral("%1: no such command '%2'; '%1 help' lists them")
+                     .arg(Program, arguments.join(u' ')));
+            return WrongUsage;
+        }
+        print(stdout, commandHelp(*command));
+        return 0;
+    }
+    const Command* command = findCommand(name);
+    if (!command) {
+        tell(QStringLiteral("%1: no such command '%2'; '%1 help' lists them").arg(Program, name));
+        return WrongUsage;
+    }
+
+    QCommandLineParser parser;
+    setUp(parser, *command);
+    const auto usageError = [&](const QString& what) {
+        tell(QStringLiteral("%1 %2: %3; '%1 help %2' tells more").arg(Program, command->name, what));
+        return WrongUsage;
+    };
+    if (!parser.parse(QStringList{Program} + arguments)) {
+        QString error = parser.errorText();
+        if (error.endsWith(u'.'))
+            error.chop(1);
+        return usageError(error);
+    }
+    if (parser.isSet(helpOption())) {
+        print(stdout, commandHelp(*command));
+        return 0;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() < command->required() || positional.size() > command->arguments.size())
+        return usageError(QStringLiteral("takes %1").arg(command->syntax));
+    return command->run(parser, positional);
+}

@@ -1,0 +1,118 @@
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Run {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+Run run(const QStringList& arguments, const QString& directory, const QByteArray& input = {})
+{
+    QProcess process;
+    process.setWorkingDirectory(directory);
+    process.start(QStringLiteral(VOKABO_WORDS), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+        return {-1, {}, QStringLiteral("did not finish")};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+class WordsCommandTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+private slots:
+    void answersArguments_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out"); // what the standard output starts with; empty: nothing on it
+        QTest::addColumn<QString>("err"); // a part of the standard error
+        QTest::newRow("help") << QStringList{"help"} << 0 << "Usage: vokabo-words COMMAND"
+                              << "";
+        QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: vokabo-words COMMAND"
+                                << "";
+        const QStringList syntax{
+            "create [options] [DB]", "import [options] DB UNIT FILE", "export [options] DB UNIT [FILE]",
+            "list [options] [DB]",   "check [options] [DB]",          "import-all [options] DB DIR"};
+        for (const QString& usage : syntax) {
+            const QString command = usage.section(u' ', 0, 0);
+            const QString line = "Usage: vokabo-words " + usage + '\n';
+            QTest::newRow(qPrintable("help " + command)) << QStringList{"help", command} << 0 << line << "";
+            QTest::newRow(qPrintable(command + " --help"))
+                << QStringList{command, "--help"} << 0 << line << "";
+        }
+        QTest::newRow("nothing") << QStringList{} << 2 << ""
+                                 << "Usage: vokabo-words COMMAND";
+        QTest::newRow("unknown command") << QStringList{"remove"} << 2 << ""
+                                         << "no such command 'remove'";
+        QTest::newRow("help on unknown") << QStringList{"help", "remove"} << 2 << ""
+                                         << "no such command";
+        QTest::newRow("unknown option") << QStringList{"list", "--all"} << 2 << ""
+                                        << "Unknown option 'all'";
+        QTest::newRow("too few") << QStringList{"export", "a.db"} << 2 << ""
+                                 << "takes DB UNIT [FILE]";
+        QTest::newRow("too many") << QStringList{"list", "a.db", "b.db"} << 2 << ""
+                                  << "takes [DB]";
+        QTest::newRow("bad unit") << QStringList{"export", "a.db", "word21"} << 2 << ""
+                                  << "'word21' is not a unit";
+        QTest::newRow("bad format") << QStringList{"import", "a.db", "23", "-", "--format", "xls"} << 2 << ""
+                                    << "--format takes csv or tsv";
+        QTest::newRow("default database missing") << QStringList{"check"} << 1 << ""
+                                                  << "MyDatas.db does not exist";
+    }
+
+    void answersArguments()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const Run result = run(arguments, dir_.path());
+        QCOMPARE(result.exitCode, exitCode);
+        QVERIFY2(out.isEmpty() ? result.out.isEmpty() : result.out.startsWith(out), qPrintable(result.out));
+        QVERIFY2(result.err.contains(err), qPrintable(result.err));
+    }
+
+    // The whole way through the program, with the default database name.
+    void importListExportCheck()
+    {
+        QTemporaryDir dir;
+        const QByteArray list = "english,chinese\n\"ice, cream\",冰淇淋\nsmile,微笑\n";
+        QCOMPARE(run({"create"}, dir.path()).exitCode, 0);
+        QVERIFY(QFileInfo::exists(dir.filePath("MyDatas.db")));
+        QCOMPARE(run({"create"}, dir.path()).exitCode, 1);
+        QCOMPARE(run({"import", "MyDatas.db", "23", "-"}, dir.path(), list).exitCode, 0);
+
+        const Run bad = run({"import", "MyDatas.db", "word7", "-"}, dir.path(), "ok,好\nsmile\n");
+        QCOMPARE(bad.exitCode, 1);
+        QVERIFY2(bad.err.startsWith("<stdin>:2: "), qPrintable(bad.err));
+
+        const Run listed = run({"list"}, dir.path());
+        QCOMPARE(listed.exitCode, 0);
+        QCOMPARE(listed.out.count(u'\n'), 20);
+        QVERIFY(listed.out.contains("\n23\tword7\t二级3单元\t2\n"));
+
+        const Run exported = run({"export", "MyDatas.db", "word7"}, dir.path());
+        QCOMPARE(exported.exitCode, 0);
+        QCOMPARE(exported.out, "ice, cream\t冰淇淋\nsmile\t微笑\n");
+        QCOMPARE(run({"export", "MyDatas.db", "23", "out.tsv"}, dir.path()).exitCode, 0);
+        QFile file(dir.filePath("out.tsv"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), exported.out);
+
+        QCOMPARE(run({"check"}, dir.path()).exitCode, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(WordsCommandTest)
+#include "WordsCommandTest.moc"
