@@ -1,0 +1,84 @@
+#include "AppShell.h"
+
+#include "ProgramIcon.h"
+#include "WordStore.h"
+
+#include <QFont>
+#include <cstdio>
+
+void installFontSubstitutions()
+{
+    QFont::insertSubstitution(QStringLiteral("宋体"), QStringLiteral("Noto Serif CJK SC"));
+}
+
+AppShell::AppShell(QString applicationDirectory, Messenger& messages, const Clock& clock)
+    : applicationDirectory_(std::move(applicationDirectory)), messages_(messages), clock_(clock),
+      settings_(applicationDirectory_), form2_(std::make_unique<Form2>())
+{
+    form2_->setWindowIcon(programIcon());
+    connect(form2_.get(), &Form2::unitClicked, this, &AppShell::OpenUnit);
+    connect(form2_.get(), &Form2::unloading, this, [this] {
+        // Our choice: an open unit is closed before the end, as the study window's own close does.
+        if (form1_)
+            form1_->Form_Unload();
+        end();
+    });
+}
+
+AppShell::~AppShell() = default;
+
+void AppShell::start()
+{
+    form2_->Form_Load(settings_, clock_.now());
+    form2_->show();
+}
+
+Form1& AppShell::ensureStudyWindow()
+{
+    if (!form1_) {
+        form1_ = std::make_unique<Form1>(shared_, settings_, messages_, clock_);
+        form1_->setWindowIcon(programIcon());
+        connect(form1_.get(), &Form1::returnToMenuClicked, this, &AppShell::Command8_Click);
+        connect(form1_.get(), &Form1::unloading, this, &AppShell::end);
+        form1_->Form_Load();
+    }
+    return *form1_;
+}
+
+void AppShell::OpenUnit(const QString& code, const QString& table)
+{
+    shared_.UnitCode = code;
+    shared_.UnitTable = table;
+    Form1& study = ensureStudyWindow();
+    auto opened = WordStore::open(WordStore::databasePath(applicationDirectory_), table);
+    if (auto* failure = std::get_if<StoreFailure>(&opened)) {
+        std::fprintf(stderr, "vokabo: opening unit %s: %s\n", qUtf8Printable(code),
+                     qUtf8Printable(failure->detail));
+        const auto unit = unitByCode(code);
+        const QString which = unit ? unit->caption : code;
+        messages_.showMessage(QStringLiteral("无法打开%1：%2").arg(which, failure->message), MessageTitle);
+        return;
+    }
+    study.engine().setRecordset(std::move(std::get<std::unique_ptr<Recordset>>(opened)));
+    study.show();
+    form2_->hide();
+}
+
+void AppShell::Command8_Click()
+{
+    shared_.ReturnedToMenu = true;
+    form2_->show();
+    if (form1_)
+        form1_->hide();
+}
+
+void AppShell::end()
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    form2_->hide();
+    if (form1_)
+        form1_->hide();
+    emit ended();
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "DrillEngine.h"
+#include "IniFile.h"
+#include "MenuWindow.h"
+#include "StudyWindow.h"
+#include "UnitCatalogue.h"
+
+#include <QObject>
+#include <memory>
+
+// Maps the font family that the windows ask for to the installed Song-style CJK family.
+void installFontSubstitutions();
+
+// The running program: the shared state, the menu window from the start, the study window from the first
+// unit opened, switching between them, and the end when either is closed.
+class AppShell final : public QObject {
+    Q_OBJECT
+public:
+    // `applicationDirectory` holds MyDatas.db and Syset.ini.
+    AppShell(QString applicationDirectory, Messenger& messages, const Clock& clock);
+    ~AppShell() override;
+
+    // Loads and shows the menu window.
+    void start();
+
+    void OpenUnit(const QString& code, const QString& table);
+    // The study window's "返回主界面".
+    void Command8_Click();
+
+    const SharedState& shared() const { return shared_; }
+    Form2& menuWindow() { return *form2_; }
+    // Null until the first unit is opened.
+    Form1* studyWindow() { return form1_.get(); }
+
+signals:
+    // Either window was closed; the program ends.
+    void ended();
+
+private:
+    Form1& ensureStudyWindow();
+    void end();
+
+    QString applicationDirectory_;
+    Messenger& messages_;
+    const Clock& clock_;
+    mdlINI settings_;
+    SharedState shared_;
+    std::unique_ptr<Form2> form2_;
+    std::unique_ptr<Form1> form1_;
+    bool ended_ = false;
+};

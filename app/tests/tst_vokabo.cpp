@@ -1,0 +1,234 @@
+#include "AppShell.h"
+#include "FieldCipher.h"
+#include "MessageBox.h"
+#include "WordStore.h"
+
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QDateTime Now(QDate(2024, 3, 20), QTime(10, 0));
+
+class FixedClock final : public Clock {
+public:
+    QDateTime now() const override { return Now; }
+};
+
+struct RecordingMessenger final : Messenger {
+    void showMessage(const QString& text, const QString& title) override { shown.append({title, text}); }
+    QList<QStringList> shown;
+};
+
+// A word database in the program's format, with the given units' words (unit table -> prompt, answer).
+bool makeDatabase(const QString& file, const QMap<QString, QList<QPair<QString, QString>>>& units)
+{
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "maker");
+        db.setDatabaseName(file);
+        ok = db.open();
+        QSqlQuery query(db);
+        for (auto unit = units.begin(); ok && unit != units.end(); ++unit) {
+            ok = query.exec(
+                QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")
+                    .arg(unit.key()));
+            // The fields are hexadecimal digits, safe inside quotes.
+            for (const auto& [prompt, answer] : unit.value())
+                ok = ok && query.exec(QStringLiteral("INSERT INTO %1 (chinese, english) VALUES ('%2', '%3')")
+                                          .arg(unit.key(), *encodeField(prompt), *encodeField(answer)));
+        }
+    }
+    QSqlDatabase::removeDatabase("maker");
+    return ok;
+}
+
+template <typename T = QWidget> T* control(QWidget* window, const char* name)
+{
+    return window ? window->findChild<T*>(QLatin1String(name)) : nullptr;
+}
+
+} // namespace
+
+class TestVokabo : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { installFontSubstitutions(); }
+    void wholeUnitThroughTheWindows();
+    void unitThatCannotBeOpened_data();
+    void unitThatCannotBeOpened();
+    void closingEitherWindowEnds_data();
+    void closingEitherWindowEnds();
+    void iconAndFonts();
+};
+
+void TestVokabo::wholeUnitThroughTheWindows()
+{
+    QTemporaryDir dir;
+    const QString database = WordStore::databasePath(dir.path());
+    QVERIFY(makeDatabase(database, {{"word1", {{"苹果", "apple"}, {"香蕉", "banana"}, {"樱桃", "cherry"}}},
+                                    {"word5", {{"老虎", "tiger"}, {"狮子", "lion"}}}}));
+    // The real message box, closed the way a learner would; the study window's timer ticks behind it, so
+    // the input must already be cleared when it opens.
+    QStringList boxes;
+    QTimer closer;
+    Form1* study = nullptr;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes << box->text() << control<QLineEdit>(study, "Text6")->text()
+                  << control<QLabel>(study, "Label4")->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    closer.start(50);
+    MessageBoxMessenger messages;
+    FixedClock clock;
+    AppShell shell(dir.path(), messages, clock);
+    shell.start();
+    Form2& menu = shell.menuWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&menu));
+
+    QTest::mouseClick(control(&menu, "Command1"), Qt::LeftButton);
+    study = shell.studyWindow();
+    QVERIFY(study && study->isVisible());
+    QVERIFY(!menu.isVisible());
+    QCOMPARE(shell.shared().UnitCode, QStringLiteral("11"));
+    QCOMPARE(shell.shared().UnitTable, QStringLiteral("word1"));
+
+    QTest::mouseClick(control(study, "Command5"), Qt::LeftButton);
+    auto* prompt = control<QLabel>(study, "Label4");
+    auto* input = control(study, "Text6");
+    QCOMPARE(prompt->text(), QStringLiteral("苹果"));
+    QCOMPARE(study->focusWidget(), input);
+    QTest::keyClicks(input, "apple");
+    QTRY_COMPARE(prompt->text(), QStringLiteral("香蕉"));
+    auto* delCheck = control<QCheckBox>(study, "delCheck");
+    QTest::mouseClick(delCheck, Qt::LeftButton, {}, QPoint(8, delCheck->height() / 2));
+    QTRY_COMPARE(delCheck->text(), QStringLiteral("填写正确后将删除此单词"));
+    QCOMPARE(delCheck->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QTest::keyClicks(input, "banana");
+    QTRY_COMPARE(prompt->text(), QStringLiteral("樱桃"));
+    QTRY_COMPARE(delCheck->text(), QStringLiteral("已完全掌握这个单词，从词库删除"));
+    QVERIFY(!delCheck->isChecked());
+    QTest::keyClicks(input, "cherry");
+    QTRY_COMPARE(boxes, QStringList({"恭喜您，终于完成练习了", "", "樱桃"}));
+    QTRY_COMPARE(prompt->text(), QString());
+    QVERIFY(!control(study, "Command7")->isEnabled() && !control(study, "Command6")->isEnabled());
+    QVERIFY(!control<QTimer>(study, "Timer1")->isActive());
+    QCOMPARE(mdlINI(dir.path()).ReadIniValue("LastDate", "11"), QStringLiteral("2024/3/20 10:00:00"));
+    auto reread = WordStore::open(database, "word1");
+    QCOMPARE(std::get<std::unique_ptr<Recordset>>(reread)->RecordCount(), 2);
+
+    QTest::mouseClick(control(study, "Command8"), Qt::LeftButton);
+    QVERIFY(menu.isVisible() && !study->isVisible());
+    QVERIFY(shell.shared().ReturnedToMenu);
+
+    QTest::mouseClick(control(&menu, "Command2"), Qt::LeftButton);
+    QCOMPARE(shell.studyWindow(), study);
+    QVERIFY(study->isVisible() && !menu.isVisible());
+    QCOMPARE(shell.shared().UnitTable, QStringLiteral("word5"));
+    QTest::mouseClick(control(study, "Command5"), Qt::LeftButton);
+    QCOMPARE(prompt->text(), QStringLiteral("老虎"));
+    QTest::keyClicks(input, "tiger");
+    QTRY_COMPARE(prompt->text(), QStringLiteral("狮子"));
+}
+
+void TestVokabo::unitThatCannotBeOpened_data()
+{
+    QTest::addColumn<QByteArray>("fileContent"); // empty: a database with unit 11 only; "-": no file
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("database missing") << QByteArray("-") << "找不到词库文件";
+    QTest::newRow("not a word database") << QByteArray(4096, 'x') << "不是词库文件";
+    QTest::newRow("table missing") << QByteArray() << "词库中没有本单元的单词表 word20";
+}
+
+void TestVokabo::unitThatCannotBeOpened()
+{
+    QFETCH(QByteArray, fileContent);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString database = WordStore::databasePath(dir.path());
+    if (fileContent.isEmpty()) {
+        QVERIFY(makeDatabase(database, {{"word1", {{"苹果", "apple"}}}}));
+    } else if (fileContent != "-") {
+        QFile file(database);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(fileContent) == fileContent.size());
+    }
+    RecordingMessenger messages;
+    FixedClock clock;
+    AppShell shell(dir.path(), messages, clock);
+    shell.start();
+    QTest::mouseClick(control(&shell.menuWindow(), "Command20"), Qt::LeftButton);
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.shown[0][0], QStringLiteral("提示信息"));
+    QVERIFY2(messages.shown[0][1].contains("五级4单元") && messages.shown[0][1].contains(reason),
+             qPrintable(messages.shown[0][1]));
+    QVERIFY(shell.menuWindow().isVisible() && shell.menuWindow().isEnabled());
+    QVERIFY(!shell.studyWindow() || !shell.studyWindow()->isVisible());
+}
+
+void TestVokabo::closingEitherWindowEnds_data()
+{
+    QTest::addColumn<bool>("openUnit");
+    QTest::addColumn<bool>("returnFirst");
+    QTest::addColumn<QString>("closed");
+    QTest::newRow("menu, nothing opened") << false << false << "Form2";
+    QTest::newRow("study window") << true << false << "Form1";
+    QTest::newRow("menu after a return") << true << true << "Form2";
+}
+
+void TestVokabo::closingEitherWindowEnds()
+{
+    QFETCH(bool, openUnit);
+    QFETCH(bool, returnFirst);
+    QFETCH(QString, closed);
+    QTemporaryDir dir;
+    QVERIFY(makeDatabase(WordStore::databasePath(dir.path()), {{"word1", {{"苹果", "apple"}}}}));
+    RecordingMessenger messages;
+    FixedClock clock;
+    AppShell shell(dir.path(), messages, clock);
+    QSignalSpy ended(&shell, &AppShell::ended);
+    shell.start();
+    if (openUnit)
+        shell.OpenUnit("11", "word1");
+    if (returnFirst)
+        shell.Command8_Click();
+    QWidget* window = closed == "Form1" ? static_cast<QWidget*>(shell.studyWindow()) : &shell.menuWindow();
+    QVERIFY(window->close());
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(shell.studyWindow() != nullptr, openUnit);
+    if (shell.studyWindow())
+        QCOMPARE(shell.studyWindow()->engine().recordset(), nullptr);
+    QVERIFY(!shell.menuWindow().isVisible());
+}
+
+void TestVokabo::iconAndFonts()
+{
+    QTemporaryDir dir;
+    RecordingMessenger messages;
+    FixedClock clock;
+    AppShell shell(dir.path(), messages, clock);
+    shell.OpenUnit("11", "word1"); // no database: the study window exists but stays hidden
+    for (QWidget* window :
+         {static_cast<QWidget*>(&shell.menuWindow()), static_cast<QWidget*>(shell.studyWindow())}) {
+        const QIcon icon = window->windowIcon();
+        QVERIFY(icon.availableSizes().contains(QSize(32, 32)) &&
+                icon.availableSizes().contains(QSize(16, 16)));
+        const QImage image = icon.pixmap(32).toImage();
+        QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+        const QColor middle = image.pixelColor(16, 16);
+        QVERIFY(middle.blue() > middle.red() || middle.green() > middle.red());
+    }
+    QCOMPARE(QFontInfo(QFont(QStringLiteral("宋体"))).family(), QStringLiteral("Noto Serif CJK SC"));
+}
+
+QTEST_MAIN(TestVokabo)
+#include "tst_vokabo.moc"

@@ -1,0 +1,265 @@
+#include "StudyWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+const QString Notice = QStringLiteral("Vokabo");
+const QString StatusNotice = QStringLiteral("Vokabo 1.0  英语单词练习");
+
+QFont songFont(qreal points, bool bold = false)
+{
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+template <typename Widget, typename... Args>
+Widget* place(QWidget* parent, const char* name, const QRect& geometry, Args&&... args)
+{
+    auto* widget = new Widget(std::forward<Args>(args)..., parent);
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+// Labels wrap inside their width. Those whose text can run to a second line start at the top, so that
+// the first line shows; the fixed one-line captions are centred, because the CJK fonts' line height is
+// greater than some of their boxes.
+QLabel* label(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
+              Qt::Alignment vertical = Qt::AlignTop)
+{
+    auto* widget = place<QLabel>(parent, name, geometry, caption);
+    widget->setAlignment(Qt::AlignLeft | vertical);
+    widget->setWordWrap(true);
+    return widget;
+}
+
+void setTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::ButtonText, colour);
+    widget->setPalette(palette);
+}
+
+// &H00BBGGRR to a colour.
+QColor colourOfNumber(quint32 number)
+{
+    return QColor(int(number & 0xFF), int((number >> 8) & 0xFF), int((number >> 16) & 0xFF));
+}
+
+template <typename Widget> void setTextIfChanged(Widget* widget, const QString& text)
+{
+    // Rewriting an unchanged text would move the learner's cursor and repaint twice a second.
+    if (widget->text() != text)
+        widget->setText(text);
+}
+
+} // namespace
+
+void Form1::WindowMessenger::showMessage(const QString& text, const QString& title)
+{
+    // The box runs its own event loop and the timer keeps ticking in it: the window must already show
+    // the engine's state, the cleared input above all.
+    window_.render();
+    messages_.showMessage(text, title);
+}
+
+Form1::Form1(SharedState& shared, SettingsFile& settings, Messenger& messages, const Clock& clock,
+             QWidget* parent)
+    : QWidget(parent), messenger_(*this, messages), engine_(shared, settings, messenger_, clock)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Vokabo1.0"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(614, 301);
+    setMouseTracking(true);
+
+    const QFont song = songFont(10.5);
+    const QFont songLarge = songFont(14.25);
+    const QFont songLargeBold = songFont(14.25, true);
+
+    Command8 = place<QPushButton>(this, "Command8", {8, 8, 89, 25}, QStringLiteral("返回主界面"));
+    Frame1 = place<QGroupBox>(this, "Frame1", {208, 0, 169, 49});
+    Option1 = place<QRadioButton>(Frame1, "Option1", {8, 16, 65, 17}, QStringLiteral("测试"));
+    Option2 = place<QRadioButton>(Frame1, "Option2", {88, 16, 49, 17}, QStringLiteral("练习"));
+    Option1->setChecked(true);
+    Label1 = label(this, "Label1", Notice, {552, 8, 57, 17}, Qt::AlignVCenter);
+    setTextColour(Label1, colourOfNumber(0x00C00000));
+    Label1->setMouseTracking(true);
+    Label1->installEventFilter(this);
+    rightSum = label(this, "rightSum", QString(), {208, 56, 201, 17});
+    rightSum->setFont(song);
+    setTextColour(rightSum, colourOfNumber(RedColour));
+    Label2 = label(this, "Label2", QStringLiteral("中文："), {168, 88, 49, 17}, Qt::AlignVCenter);
+    Label2->setFont(song);
+    Label4 = label(this, "Label4", QString(), {216, 80, 153, 25});
+    Label4->setFont(songLargeBold);
+    Label3 = label(this, "Label3", QStringLiteral("答案："), {384, 88, 49, 17}, Qt::AlignVCenter);
+    Label3->setFont(song);
+    Label3->hide();
+    Label5 = label(this, "Label5", QString(), {432, 80, 129, 25});
+    Label5->setFont(songLargeBold);
+    Label5->hide();
+    Label6 = label(this, "Label6", QStringLiteral("英文："), {168, 128, 44, 14}, Qt::AlignVCenter);
+    Label6->setFont(song);
+    Text6 = place<QLineEdit>(this, "Text6", {216, 120, 121, 26});
+    Text6->setFont(songLarge);
+    delCheck = place<QCheckBox>(this, "delCheck", {352, 128, 241, 25}, UntickedCaption);
+    delCheck->setFont(song);
+    Label8 = label(this, "Label8", QStringLiteral("填写正确会自动进入下一个"), {184, 168, 169, 17},
+                   Qt::AlignVCenter);
+    Label8->setFont(songFont(9, true));
+    setTextColour(Label8, colourOfNumber(0x00008000));
+    Command5 = place<QPushButton>(this, "Command5", {176, 192, 52, 25}, QStringLiteral("开 始"));
+    Command5->setFont(song);
+    Command7 = place<QPushButton>(this, "Command7", {240, 192, 116, 25}, QStringLiteral("下一个"));
+    Command7->setFont(song);
+    Command7->setEnabled(false);
+    Command6 = place<QPushButton>(this, "Command6", {376, 192, 137, 25}, QStringLiteral("投降了，看看答案"));
+    Command6->setFont(song);
+    Command6->setEnabled(false);
+    Label7 = label(this, "Label7", QString(), {128, 232, 399, 19});
+    StatusBar1 = place<QStatusBar>(this, "StatusBar1", {0, 276, 614, 25});
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->addWidget(new QLabel(StatusNotice, StatusBar1), 1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(500);
+
+    setTabOrder(Command5, Command7);
+    setTabOrder(Command7, Text6);
+    setTabOrder(Text6, Command6);
+    setTabOrder(Command6, delCheck);
+    setTabOrder(delCheck, Command8);
+    setTabOrder(Command8, Option1);
+    setTabOrder(Option1, Option2);
+    Command5->setFocus();
+
+    const auto handle = [this](void (DrillEngine::*handler)()) {
+        return [this, handler] {
+            (engine_.*handler)();
+            render();
+        };
+    };
+    connect(Command5, &QPushButton::clicked, this, handle(&DrillEngine::Command5_Click));
+    connect(Command6, &QPushButton::clicked, this, handle(&DrillEngine::Command6_Click));
+    connect(Command7, &QPushButton::clicked, this, handle(&DrillEngine::Command7_Click));
+    connect(Option1, &QRadioButton::clicked, this, handle(&DrillEngine::Option1_Click));
+    connect(Option2, &QRadioButton::clicked, this, handle(&DrillEngine::Option2_Click));
+    connect(Command8, &QPushButton::clicked, this, &Form1::returnToMenuClicked);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(Text6, &QLineEdit::textChanged, this, [this](const QString& text) { engine_.setText6(text); });
+    connect(delCheck, &QCheckBox::toggled, this, [this](bool ticked) { engine_.setDelCheckTicked(ticked); });
+}
+
+Form1::~Form1() = default;
+
+void Form1::Form_Load()
+{
+    if (const QScreen* screen = this->screen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+}
+
+void Form1::Form_Unload()
+{
+    Timer1->stop();
+    engine_.closeRecordset();
+}
+
+void Form1::Timer1_Timer()
+{
+    engine_.Timer1_Timer(Text6->text(), delCheck->isChecked());
+    render();
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    Form_Unload();
+    emit unloading();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event)
+{
+    // Moves over a control reach here too when the control ignores them; only the window's own surface
+    // counts.
+    if (!childAt(event->position().toPoint())) {
+        engine_.Form_MouseMove();
+        render();
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Label1 && event->type() == QEvent::MouseMove) {
+        engine_.Label1_MouseMove();
+        render();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::render()
+{
+    StudyControls& c = engine_.controls();
+
+    if (Label1->font().bold() != c.Label1Bold) {
+        QFont font = Label1->font();
+        font.setBold(c.Label1Bold);
+        Label1->setFont(font);
+    }
+    setTextIfChanged(Label4, c.Label4);
+    setTextIfChanged(Label5, c.Label5);
+    setTextIfChanged(Label7, c.Label7);
+    setTextIfChanged(rightSum, c.rightSum);
+    setTextIfChanged(Text6, c.Text6);
+    Label3->setVisible(c.Label3Visible);
+    Label5->setVisible(c.Label5Visible);
+    rightSum->setVisible(c.rightSumVisible);
+
+    if (delCheck->isChecked() != c.delCheckTicked)
+        delCheck->setChecked(c.delCheckTicked);
+    setTextIfChanged(delCheck, c.delCheckCaption);
+    if (shownDelCheckColour_ != c.delCheckColour) {
+        shownDelCheckColour_ = c.delCheckColour;
+        if (c.delCheckColour == ButtonTextColour)
+            setTextColour(delCheck, QApplication::palette(delCheck).color(QPalette::ButtonText));
+        else
+            setTextColour(delCheck, colourOfNumber(c.delCheckColour));
+    }
+
+    Command6->setEnabled(c.Command6Enabled);
+    Command7->setEnabled(c.Command7Enabled);
+    if (c.Option1 && !Option1->isChecked())
+        Option1->setChecked(true);
+    if (c.Option2 && !Option2->isChecked())
+        Option2->setChecked(true);
+
+    if (c.Timer1Enabled && !Timer1->isActive())
+        Timer1->start();
+    else if (!c.Timer1Enabled && Timer1->isActive())
+        Timer1->stop();
+
+    if (c.focusText6) {
+        c.focusText6 = false;
+        Text6->setFocus();
+    }
+}
