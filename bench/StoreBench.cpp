@@ -1,0 +1,147 @@
+// Timings of the paths a study session runs for every word: opening a unit, stepping to the next
+// record, and decrypting its two fields.
+#include "FieldCipher.h"
+#include "WordStore.h"
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+namespace {
+
+// Prompts of two to four characters and answers of five to twelve letters, as in the course.
+const char* const Meanings[] = {"苹果", "图书馆", "环境保护", "词汇", "国际", "发展中", "可能性", "大学"};
+const char* const Words[] = {"apple",         "library", "environment", "vocabulary",
+                             "international", "develop", "possibility", "university"};
+
+[[noreturn]] void giveUp(const char* why)
+{
+    std::fprintf(stderr, "vokabo_bench: %s\n", why);
+    std::exit(1);
+}
+
+// One database per size, made once and kept until the run ends.
+QString unitDatabase(int records)
+{
+    static QTemporaryDir dir;
+    static std::map<int, QString> made;
+    if (const auto it = made.find(records); it != made.end())
+        return it->second;
+    if (!dir.isValid())
+        giveUp("no temporary directory");
+
+    const QString file = dir.filePath(QStringLiteral("units-%1.db").arg(records));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("make"));
+        db.setDatabaseName(file);
+        if (!db.open())
+            giveUp("cannot create the database");
+        QSqlQuery query(db);
+        query.exec(QStringLiteral("CREATE TABLE word1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)"));
+        db.transaction();
+        query.prepare(QStringLiteral("INSERT INTO word1 VALUES (?, ?, ?)"));
+        constexpr int kinds = int(std::size(Words));
+        for (int i = 0; i < records; ++i) {
+            query.addBindValue(i + 1);
+            query.addBindValue(encodeField(QString::fromUtf8(Meanings[i % kinds])).value());
+            query.addBindValue(encodeField(QString::fromLatin1(Words[(i / kinds + i) % kinds])).value());
+            if (!query.exec())
+                giveUp("cannot fill the database");
+        }
+        db.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("make"));
+    return made[records] = file;
+}
+
+std::unique_ptr<Recordset> openOrGiveUp(const QString& file)
+{
+    auto opened = WordStore::open(file, QStringLiteral("word1"));
+    if (!std::holds_alternative<std::unique_ptr<Recordset>>(opened))
+        giveUp("cannot open the unit");
+    return std::move(std::get<std::unique_ptr<Recordset>>(opened));
+}
+
+void decryptField(benchmark::State& state, const char* text)
+{
+    const QString field = encodeField(QString::fromUtf8(text)).value();
+    const QString passPhrase = QString::fromUtf16(FieldPassPhrase);
+    PPS cipher;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(解密(cipher, field, passPhrase, FieldKeyBits));
+}
+
+void BM_DecryptPrompt(benchmark::State& state)
+{
+    decryptField(state, "环境保护");
+}
+BENCHMARK(BM_DecryptPrompt)->Unit(benchmark::kMicrosecond);
+
+void BM_DecryptAnswer(benchmark::State& state)
+{
+    decryptField(state, "vocabulary");
+}
+BENCHMARK(BM_DecryptAnswer)->Unit(benchmark::kMicrosecond);
+
+// For comparison: a cipher made for each field pays for its code page converter every time.
+void BM_DecryptAnswerFreshCipher(benchmark::State& state)
+{
+    const QString field = encodeField(QStringLiteral("vocabulary")).value();
+    for (auto _ : state) {
+        PPS cipher;
+        benchmark::DoNotOptimize(解密(cipher, field, QStringLiteral("qv274"), FieldKeyBits));
+    }
+}
+BENCHMARK(BM_DecryptAnswerFreshCipher)->Unit(benchmark::kMicrosecond);
+
+void BM_OpenUnit(benchmark::State& state)
+{
+    const QString file = unitDatabase(int(state.range(0)));
+    for (auto _ : state) {
+        std::unique_ptr<Recordset> unit = openOrGiveUp(file);
+        state.PauseTiming();
+        if (unit->RecordCount() != state.range(0))
+            giveUp("the unit has the wrong number of records");
+        unit.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenUnit)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// What the study window does per word: move on, read both fields, decrypt both.
+void BM_RecordStep(benchmark::State& state)
+{
+    std::unique_ptr<Recordset> unit = openOrGiveUp(unitDatabase(int(state.range(0))));
+    const QString passPhrase = QString::fromUtf16(FieldPassPhrase);
+    PPS cipher;
+    for (auto _ : state) {
+        if (unit->MoveNext() || unit->AbsolutePosition() == Recordset::PastLast) {
+            if (unit->MoveFirst())
+                giveUp("cannot go back to the first record");
+        }
+        const std::optional<QString> chinese = unit->Field(1);
+        const std::optional<QString> english = unit->Field(2);
+        benchmark::DoNotOptimize(解密(cipher, chinese.value_or(QString()), passPhrase, FieldKeyBits));
+        benchmark::DoNotOptimize(解密(cipher, english.value_or(QString()), passPhrase, FieldKeyBits));
+    }
+}
+BENCHMARK(BM_RecordStep)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,55 @@
+#!/usr/bin/env python3
+"""Whole-process start-up: Vokabo's menu window against a bare Qt window of the same size.
+
+Runs both programs alternately, each to the moment its window has been shown, and compares the median
+wall time and the median peak resident memory. Usage: startup.py BIN_DIR [RUNS]
+"""
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+
+def run(command, env):
+    start = time.perf_counter()
+    proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(proc.pid, 0)
+    elapsed = time.perf_counter() - start
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode != 0:
+        sys.exit(f"{command[0]} failed: {proc.stderr.read().decode(errors='replace')}")
+    return elapsed, usage.ru_maxrss  # seconds, KiB
+
+
+def main():
+    bin_dir = sys.argv[1]
+    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 30
+    env = dict(os.environ)
+    env.setdefault("QT_QPA_PLATFORM", "offscreen")
+    programs = {
+        "bare window": [os.path.join(bin_dir, "bench_startup_bare")],
+        "bare + CJK": [os.path.join(bin_dir, "bench_startup_bare"), "--with-text"],
+        "Vokabo menu": [os.path.join(bin_dir, "bench_startup_vokabo")],
+    }
+    for command in programs.values():  # warm the page cache
+        run(command, env)
+    samples = {name: [] for name in programs}
+    for _ in range(runs):
+        for name, command in programs.items():
+            samples[name].append(run(command, env))
+    result = {}
+    for name, values in samples.items():
+        seconds = statistics.median(v[0] for v in values)
+        memory = statistics.median(v[1] for v in values)
+        result[name] = (seconds, memory)
+        print(f"{name:12}  {seconds * 1000:7.1f} ms  {memory / 1024:6.1f} MiB peak  (median of {runs})")
+    bare, text, vokabo = result["bare window"], result["bare + CJK"], result["Vokabo menu"]
+    time_ratio, memory_ratio = vokabo[0] / bare[0], vokabo[1] / bare[1]
+    print(f"Vokabo / bare window   {time_ratio:5.2f}x time (budget 1.25x)   {memory_ratio:5.2f}x memory (budget 1.30x)")
+    print(f"Vokabo / bare + CJK    {vokabo[0] / text[0]:5.2f}x time                 {vokabo[1] / text[1]:5.2f}x memory")
+    return 0 if time_ratio <= 1.25 and memory_ratio <= 1.30 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
