@@ -15,7 +15,7 @@ QString formatMomentText(const QDateTime& moment)
 std::optional<QDateTime> parseMomentText(const QString& text)
 {
     static const QRegularExpression local(QStringLiteral(
-        R"(^\s*(\d{1,4})([/-])(\d{1,2})\2(\d{1,2})(?:\s+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?\s*$)"));
+        R"(^\s*(\d{4})([/-])(\d{1,2})\2(\d{1,2})(?:\s+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?\s*$)"));
     const QRegularExpressionMatch m = local.match(text);
     if (m.hasMatch()) {
         const QDate date(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());

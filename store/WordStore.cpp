@@ -1,5 +1,7 @@
 #include "WordStore.h"
 
+#include "SqlConnection.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -7,8 +9,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QUrl>
-#include <QUuid>
 
 namespace {
 
@@ -19,29 +19,6 @@ StoreFailure failure(Kind kind, const QString& message, const QString& detail)
     return {kind, message, detail};
 }
 
-// Owns one named Qt Sql connection and removes it when the recordset goes.
-class Connection {
-public:
-    Connection() : name_(QStringLiteral("vokabo-") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
-    ~Connection()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(name_, false);
-            if (db.isOpen())
-                db.close();
-        }
-        QSqlDatabase::removeDatabase(name_);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    QSqlDatabase database() const { return QSqlDatabase::database(name_, false); }
-    QSqlDatabase add() const { return QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_); }
-
-private:
-    QString name_;
-};
-
 struct Record {
     qint64 rowid;
     QVariantList fields;
@@ -49,7 +26,7 @@ struct Record {
 
 class SqliteRecordset final : public Recordset {
 public:
-    SqliteRecordset(std::unique_ptr<Connection> connection, QString file, QString table,
+    SqliteRecordset(std::unique_ptr<SqlConnection> connection, QString file, QString table,
                     std::vector<Record> records)
         : connection_(std::move(connection)), file_(std::move(file)), table_(std::move(table)),
           records_(std::move(records))
@@ -147,7 +124,7 @@ public:
 private:
     enum class State { OnRecord, OnDeleted, PastLast };
 
-    std::unique_ptr<Connection> connection_;
+    std::unique_ptr<SqlConnection> connection_;
     QString file_;
     QString table_;
     std::vector<Record> records_;
@@ -180,19 +157,14 @@ std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& datab
         return failure(Kind::DatabaseMissing, QStringLiteral("找不到词库文件 %1").arg(file),
                        QStringLiteral("%1 does not exist").arg(databaseFile));
 
-    auto connection = std::make_unique<Connection>();
-    QSqlDatabase db = connection->add();
-    // mode=rw: opening must never create a database.
-    db.setDatabaseName(
-        QUrl::fromLocalFile(QFileInfo(databaseFile).absoluteFilePath()).toString(QUrl::FullyEncoded) +
-        QStringLiteral("?mode=rw"));
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=2000"));
+    auto connection = std::make_unique<SqlConnection>();
     const auto notADatabase = [&](const QString& why) {
         return failure(Kind::NotADatabase, QStringLiteral("%1 不是词库文件").arg(file),
                        QStringLiteral("%1 is not a word database: %2").arg(databaseFile, why));
     };
-    if (!db.open())
-        return notADatabase(db.lastError().text());
+    if (!connection->open(databaseFile, SqlConnection::Access::Write))
+        return notADatabase(connection->lastError());
+    QSqlDatabase db = connection->database();
 
     QSqlQuery query(db);
     query.setForwardOnly(true);

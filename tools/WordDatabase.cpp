@@ -1,6 +1,7 @@
 #include "WordDatabase.h"
 
 #include "FieldCipher.h"
+#include "SqlConnection.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,8 +12,6 @@
 #include <QSqlRecord>
 #include <QStringDecoder>
 #include <QTemporaryFile>
-#include <QUrl>
-#include <QUuid>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -33,35 +32,8 @@ QString unitName(const UnitRow& unit)
     return QStringLiteral("unit %1 (%2)").arg(unit.UnitCode, unit.UnitTable);
 }
 
-// One named Qt Sql connection, removed again when it goes.
-class Connection {
-public:
-    Connection() : name_(QStringLiteral("vokabo-words-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
-    {
-    }
-    ~Connection()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(name_, false);
-            if (db.isOpen())
-                db.close();
-        }
-        QSqlDatabase::removeDatabase(name_);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    QSqlDatabase database() const { return QSqlDatabase::database(name_, false); }
-    const QString& name() const { return name_; }
-
-private:
-    QString name_;
-};
-
-enum class Access { Read, Write };
-
 // Opens a database file that must already exist: SQLite is told not to create one (mode=ro / mode=rw).
-Result<std::unique_ptr<Connection>> openExisting(const QString& file, Access access)
+Result<std::unique_ptr<SqlConnection>> openExisting(const QString& file, SqlConnection::Access access)
 {
     const QFileInfo info(file);
     if (!info.exists())
@@ -71,13 +43,10 @@ Result<std::unique_ptr<Connection>> openExisting(const QString& file, Access acc
     if (!info.isFile())
         return failure(QStringLiteral("%1 is not a file").arg(file));
 
-    auto connection = std::make_unique<Connection>();
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection->name());
-    db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) +
-                       (access == Access::Read ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=2000"));
-    if (!db.open())
-        return failure(QStringLiteral("cannot open %1: %2").arg(file, db.lastError().text()));
+    auto connection = std::make_unique<SqlConnection>();
+    if (!connection->open(file, access))
+        return failure(QStringLiteral("cannot open %1: %2").arg(file, connection->lastError()));
+    QSqlDatabase db = connection->database();
     // SQLite opens any file; the first read tells whether it is a database.
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
@@ -197,10 +166,10 @@ struct ReadRecord {
 
 Result<std::vector<ReadRecord>> readRecords(const QString& file, const UnitRow& unit)
 {
-    auto opened = openExisting(file, Access::Read);
+    auto opened = openExisting(file, SqlConnection::Access::Read);
     if (Failure* error = std::get_if<Failure>(&opened))
         return std::move(*error);
-    const QSqlDatabase db = std::get<std::unique_ptr<Connection>>(opened)->database();
+    const QSqlDatabase db = std::get<std::unique_ptr<SqlConnection>>(opened)->database();
     if (auto missing = requireTable(db, file, unit))
         return std::move(*missing);
     auto stored = readStored(db, unit);
@@ -254,10 +223,10 @@ std::optional<QString> insertWords(const QSqlDatabase& db, const QString& table,
 // Writes the twenty unit tables, with the words of each unit when `units` has them, into an empty file.
 std::optional<Failure> build(const QString& file, const std::vector<std::vector<Word>>& units)
 {
-    auto opened = openExisting(file, Access::Write);
+    auto opened = openExisting(file, SqlConnection::Access::Write);
     if (Failure* error = std::get_if<Failure>(&opened))
         return std::move(*error);
-    QSqlDatabase db = std::get<std::unique_ptr<Connection>>(opened)->database();
+    QSqlDatabase db = std::get<std::unique_ptr<SqlConnection>>(opened)->database();
     const auto cannot = [&](const QString& why) {
         return failure(QStringLiteral("cannot write %1: %2").arg(file, why));
     };
@@ -333,10 +302,10 @@ Result<int> importFile(const QString& databaseFile, const UnitRow& unit, const Q
         return Failure{parsed.problems};
     }
 
-    auto opened = openExisting(databaseFile, Access::Write);
+    auto opened = openExisting(databaseFile, SqlConnection::Access::Write);
     if (Failure* error = std::get_if<Failure>(&opened))
         return std::move(*error);
-    QSqlDatabase db = std::get<std::unique_ptr<Connection>>(opened)->database();
+    QSqlDatabase db = std::get<std::unique_ptr<SqlConnection>>(opened)->database();
     if (auto missing = requireTable(db, databaseFile, unit))
         return std::move(*missing);
     const auto cannot = [&](const QString& why) {
@@ -397,10 +366,10 @@ Result<QByteArray> exportUnit(const QString& databaseFile, const UnitRow& unit)
 
 Result<std::vector<UnitCount>> countWords(const QString& databaseFile)
 {
-    auto opened = openExisting(databaseFile, Access::Read);
+    auto opened = openExisting(databaseFile, SqlConnection::Access::Read);
     if (Failure* error = std::get_if<Failure>(&opened))
         return std::move(*error);
-    const QSqlDatabase db = std::get<std::unique_ptr<Connection>>(opened)->database();
+    const QSqlDatabase db = std::get<std::unique_ptr<SqlConnection>>(opened)->database();
     std::vector<UnitCount> counts;
     for (const UnitRow& unit : UnitCatalogue()) {
         const auto present = hasTable(db, unit.UnitTable);
@@ -421,10 +390,10 @@ Result<std::vector<UnitCount>> countWords(const QString& databaseFile)
 
 Result<CheckReport> check(const QString& databaseFile)
 {
-    auto opened = openExisting(databaseFile, Access::Read);
+    auto opened = openExisting(databaseFile, SqlConnection::Access::Read);
     if (Failure* error = std::get_if<Failure>(&opened))
         return std::move(*error);
-    const QSqlDatabase db = std::get<std::unique_ptr<Connection>>(opened)->database();
+    const QSqlDatabase db = std::get<std::unique_ptr<SqlConnection>>(opened)->database();
     CheckReport report;
     FieldReader reader;
     for (const UnitRow& unit : UnitCatalogue()) {
