@@ -1,24 +1,15 @@
-// Vokabo's own start-up, as the program does it, ending once the menu window has been shown with its
-// twenty settings reads done. startup.py sets it against startup_bare.cpp.
-#include "AppShell.h"
-#include "MessageBox.h"
+// Vokabo's own start-up, as main() does it, ending once the menu window has been shown and painted with
+// its twenty settings reads done. startup.py sets it against startup_bare.cpp.
+#include "Vokabo.h"
 
-#include <QApplication>
 #include <QTimer>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    installFontSubstitutions();
-    app.setQuitOnLastWindowClosed(false);
-
-    MessageBoxMessenger messages;
-    SystemClock clock;
-    AppShell shell(QCoreApplication::applicationDirPath(), messages, clock);
-    shell.start();
-    // Paint the whole window once, so that fonts and buttons are part of the figure.
+    Vokabo vokabo(app);
     QTimer::singleShot(0, &app, [&] {
-        shell.menuWindow().grab();
+        vokabo.shell().menuWindow().grab();
         QCoreApplication::quit();
     });
     return app.exec();
