@@ -1,4 +1,5 @@
 // vokabo-words: makes, fills, exports and checks word databases from the command line.
+#include "CourseCheck.h"
 #include "WordDatabase.h"
 
 #include <QCommandLineParser>
@@ -153,13 +154,19 @@ int runList(const QCommandLineParser&, const QStringList& arguments)
     return 0;
 }
 
-int runCheck(const QCommandLineParser&, const QStringList& arguments)
+int runCheck(const QCommandLineParser& parser, const QStringList& arguments)
 {
     const QString database = optionalDatabase(arguments);
-    const auto result = WordDatabase::check(database);
+    auto result = WordDatabase::check(database);
     if (const auto* failure = std::get_if<WordDatabase::Failure>(&result))
         return fail(*failure);
-    const auto& report = std::get<WordDatabase::CheckReport>(result);
+    auto& report = std::get<WordDatabase::CheckReport>(result);
+    if (parser.isSet(QStringLiteral("course")) && report.findings.isEmpty()) {
+        const auto course = CourseCheck::check(database);
+        if (const auto* failure = std::get_if<WordDatabase::Failure>(&course))
+            return fail(*failure);
+        report.findings = std::get<QStringList>(course);
+    }
     for (const QString& finding : report.findings)
         tell(finding);
     tell(QStringLiteral("%1: %2 problem(s) in %3 unit(s), %4 record(s)")
@@ -253,9 +260,12 @@ const QList<Command>& commands()
          QStringLiteral("Reads every field of every unit the way Vokabo does and reports each field that is\n"
                         "Null, not hexadecimal, not a whole number of 16-byte blocks, not valid GBK once\n"
                         "decrypted, or empty, with its unit and row (rowid); also every missing unit table.\n"
+                        "With --course, sound fields are also held to the rules of a course: 90 to 130\n"
+                        "words a unit; no answer (in any letter case) and no prompt twice; prompts of at\n"
+                        "most 8 characters, what the meaning label shows; answers of plain English letters.\n"
                         "The exit status is 1 when anything was found."),
          {{QStringLiteral("[DB]"), QStringLiteral("The word database (default: MyDatas.db here).")}},
-         {},
+         {QCommandLineOption(QStringLiteral("course"), QStringLiteral("Apply the rules of a course too."))},
          runCheck},
         {QStringLiteral("import-all"),
          QStringLiteral("DB DIR"),

@@ -111,6 +111,9 @@ private slots:
         QCOMPARE(QString::fromUtf8(file.readAll()), exported.out);
 
         QCOMPARE(run({"check"}, dir.path()).exitCode, 0);
+        const Run course = run({"check", "--course"}, dir.path());
+        QCOMPARE(course.exitCode, 1);
+        QVERIFY2(course.err.contains("unit 11 (word1): 0 words"), qPrintable(course.err));
     }
 };
 

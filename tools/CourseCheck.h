@@ -1,0 +1,23 @@
+#pragma once
+
+#include "WordDatabase.h"
+
+#include <QStringList>
+#include <vector>
+
+// What a whole course needs beyond sound fields: units of a drillable size, one answer per prompt and
+// one prompt per answer, prompts that show whole and answers that can be typed.
+namespace CourseCheck {
+
+inline constexpr int MinUnitWords = 90;
+inline constexpr int MaxUnitWords = 130;
+// The meaning label holds one line of eight characters of its font; a longer prompt wraps out of sight.
+inline constexpr int MaxPromptCharacters = 8;
+
+// One finding a line; `units` holds the words of the twenty units in catalogue order.
+QStringList findings(const std::vector<std::vector<WordFile::Word>>& units);
+
+// findings() on the units of a word database whose fields are all readable.
+WordDatabase::Result<QStringList> check(const QString& databaseFile);
+
+} // namespace CourseCheck
