@@ -14,15 +14,27 @@ QString formatMomentText(const QDateTime& moment)
 
 std::optional<QDateTime> parseMomentText(const QString& text)
 {
+    // The short date with '/', '-' or '.' and a two- or four-digit year, then optionally the long time in
+    // 24 hours or in 12 with 上午/下午 before it: the forms that Chinese regional settings give on Windows.
     static const QRegularExpression local(QStringLiteral(
-        R"(^\s*(\d{4})([/-])(\d{1,2})\2(\d{1,2})(?:\s+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?\s*$)"));
+        R"(^\s*(\d{4}|\d{2})([/.-])(\d{1,2})\2(\d{1,2})(?:\s+(?:(上午|下午)\s*)?(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?\s*$)"));
     const QRegularExpressionMatch m = local.match(text);
     if (m.hasMatch()) {
-        const QDate date(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
+        int year = m.captured(1).toInt();
+        // Windows reads two-digit years as 1950 to 2049.
+        if (m.capturedLength(1) == 2)
+            year += year < 50 ? 2000 : 1900;
+        const QDate date(year, m.captured(3).toInt(), m.captured(4).toInt());
         QTime time(0, 0, 0);
-        if (m.hasCaptured(5))
-            time = QTime(m.captured(5).toInt(), m.captured(6).toInt(),
-                         m.hasCaptured(7) ? m.captured(7).toInt() : 0);
+        if (m.hasCaptured(6)) {
+            int hour = m.captured(6).toInt();
+            if (m.hasCaptured(5)) {
+                if (hour < 1 || hour > 12)
+                    return std::nullopt;
+                hour = hour % 12 + (m.captured(5) == QStringLiteral("下午") ? 12 : 0);
+            }
+            time = QTime(hour, m.captured(7).toInt(), m.hasCaptured(8) ? m.captured(8).toInt() : 0);
+        }
         if (!date.isValid() || !time.isValid())
             return std::nullopt;
         QDateTime moment(date, time);

@@ -9,6 +9,7 @@
 // there read back here.
 QString formatMomentText(const QDateTime& moment);
 
-// Reads the written form, the same with '-' separators or leading zeros, ISO 8601, or a date alone.
-// Anything else gives no value.
+// Reads the written form and the forms that Windows writes under Chinese regional settings: '/', '-' or
+// '.' between the date's parts, leading zeros, a two-digit year, a 12-hour time after 上午 or 下午, or a
+// date alone; also ISO 8601. Anything else gives no value.
 std::optional<QDateTime> parseMomentText(const QString& text);

@@ -70,6 +70,20 @@ void DateTextTest::parse_data()
     QTest::newRow("last second of the year")
         << "2017/12/31 23:59:59" << true << QDate(2017, 12, 31) << QTime(23, 59, 59);
 
+    // As Windows writes them under Chinese regional settings.
+    const QDate mar20(2024, 3, 20);
+    QTest::newRow("Windows: slashes") << "2024/3/20 9:05:09" << true << mar20 << QTime(9, 5, 9);
+    QTest::newRow("Windows: dashes") << "2024-3-20 9:05:09" << true << mar20 << QTime(9, 5, 9);
+    QTest::newRow("Windows: afternoon") << "2024/3/20 下午 2:05:09" << true << mar20 << QTime(14, 5, 9);
+    QTest::newRow("Windows: morning") << "2024/3/20 上午 9:05:09" << true << mar20 << QTime(9, 5, 9);
+    QTest::newRow("Windows: 12 noon") << "2024/3/20 下午 12:05:09" << true << mar20 << QTime(12, 5, 9);
+    QTest::newRow("Windows: 12 midnight") << "2024/3/20 上午 12:05:09" << true << mar20 << QTime(0, 5, 9);
+    QTest::newRow("Windows: dots") << "2024.3.20 9:05:09" << true << mar20 << QTime(9, 5, 9);
+    QTest::newRow("Windows: date alone") << "2024/3/20" << true << mar20 << midnight;
+    QTest::newRow("Windows: two-digit year") << "24/3/20 9:05:09" << true << mar20 << QTime(9, 5, 9);
+    QTest::newRow("two-digit year of the last century")
+        << "98/3/20" << true << QDate(1998, 3, 20) << midnight;
+
     const QDate none;
     const QTime never;
     QTest::newRow("empty") << "" << false << none << never;
@@ -85,7 +99,10 @@ void DateTextTest::parse_data()
     QTest::newRow("minute 60") << "2017/11/1 14:60:00" << false << none << never;
     QTest::newRow("second 60") << "2017/11/1 14:05:60" << false << none << never;
     QTest::newRow("mixed separators") << "2017/11-1" << false << none << never;
-    QTest::newRow("two-digit year") << "17/11/1" << false << none << never;
+    QTest::newRow("three-digit year") << "217/11/1" << false << none << never;
+    QTest::newRow("afternoon hour 13") << "2024/3/20 下午 13:05:09" << false << none << never;
+    QTest::newRow("morning hour 0") << "2024/3/20 上午 0:05:09" << false << none << never;
+    QTest::newRow("marker without a time") << "2024/3/20 下午" << false << none << never;
     QTest::newRow("day first") << "1/11/2017" << false << none << never;
     QTest::newRow("trailing words") << "2017/11/1 14:05:09 later" << false << none << never;
     QTest::newRow("ISO with bad hour") << "2017-11-01T25:05:09" << false << none << never;
