@@ -141,6 +141,11 @@ QString databasePath(const QString& applicationDirectory)
     return QDir(applicationDirectory).filePath(QStringLiteral("MyDatas.db"));
 }
 
+QString createTableStatement(const QString& table)
+{
+    return QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)").arg(table);
+}
+
 bool isUnitTable(const QString& table)
 {
     static const QRegularExpression name(QStringLiteral("^word([1-9]|1[0-9]|20)$"));

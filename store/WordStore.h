@@ -13,6 +13,9 @@ namespace WordStore {
 
 QString databasePath(const QString& applicationDirectory);
 
+// The statement that makes a unit table in the format that other programs rely on.
+QString createTableStatement(const QString& table);
+
 // True for the twenty unit table names, the only names that ever reach SQL text.
 bool isUnitTable(const QString& table);
 

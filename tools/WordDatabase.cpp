@@ -2,6 +2,7 @@
 
 #include "FieldCipher.h"
 #include "SqlConnection.h"
+#include "WordStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -237,8 +238,7 @@ std::optional<Failure> build(const QString& file, const std::vector<std::vector<
         std::optional<QString> error;
         {
             QSqlQuery query(db);
-            if (!query.exec(QStringLiteral("CREATE TABLE ") + table +
-                            QStringLiteral(" (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")))
+            if (!query.exec(WordStore::createTableStatement(table)))
                 error = query.lastError().text();
         }
         if (!error && i < units.size())

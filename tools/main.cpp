@@ -1,10 +1,14 @@
 // vokabo-words: makes, fills, exports and checks word databases from the command line.
+#include "AccessImport.h"
 #include "CourseCheck.h"
 #include "WordDatabase.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -190,6 +194,34 @@ int runImportAll(const QCommandLineParser& parser, const QStringList& arguments)
     return 0;
 }
 
+int runImportMdb(const QCommandLineParser&, const QStringList& arguments)
+{
+    const QString& database = arguments[1];
+    if (!QFileInfo::exists(database)) {
+        tell(QStringLiteral("%1 does not exist; make it first with 'vokabo-words create %1'").arg(database));
+        return Failed;
+    }
+    const auto result = AccessImport::importWordTables(arguments[0], database);
+    if (const auto* failure = std::get_if<AccessImport::Failure>(&result)) {
+        tell(failure->detail);
+        tell(QStringLiteral("nothing was imported; %1 is unchanged").arg(database));
+        return Failed;
+    }
+    int words = 0;
+    const auto& units = std::get<std::vector<AccessImport::ImportedUnit>>(result);
+    for (const AccessImport::ImportedUnit& imported : units) {
+        print(stdout, QStringLiteral("%1 (%2): %3 words\n")
+                          .arg(imported.unit.UnitTable, imported.unit.caption)
+                          .arg(imported.words));
+        words += imported.words;
+    }
+    print(stdout, QStringLiteral("%1 words in %2 unit(s) from %3 into %4\n")
+                      .arg(words)
+                      .arg(units.size())
+                      .arg(arguments[0], database));
+    return 0;
+}
+
 const QList<Command>& commands()
 {
     static const QList<Command> list = {
@@ -279,6 +311,24 @@ const QList<Command>& commands()
           {QStringLiteral("DIR"), QStringLiteral("The folder of the word lists.")}},
          {QCommandLineOption(QStringLiteral("force"), QStringLiteral("Replace DB when it exists."))},
          runImportAll},
+        {QStringLiteral("import-mdb"),
+         QStringLiteral("OLD.mdb DB"),
+         QStringLiteral("bring over the units of an old Access word database"),
+         QStringLiteral(
+             "Reads the Access (Jet) word database OLD.mdb and, for each of its tables word1 ... word20\n"
+             "(in any letter case), replaces that unit of DB with the table's records in the order\n"
+             "stored. Columns 1 and 2 (the prompt and the answer; column 0 is the record number) are\n"
+             "copied as they are: both files keep the words in the same enciphered form. Units that\n"
+             "OLD.mdb lacks are left as they are. A database password does not stop the import.\n"
+             "\n"
+             "Prints one line per unit imported and the total. When OLD.mdb cannot be read (missing,\n"
+             "not an Access database, a word table with fewer than 3 columns, a damaged file) or DB\n"
+             "cannot be written, nothing is imported: DB changes in one transaction or not at all.\n"
+             "DB must exist already ('vokabo-words create'); OLD.mdb is only read."),
+         {{QStringLiteral("OLD.mdb"), QStringLiteral("The Access word database.")},
+          {QStringLiteral("DB"), QStringLiteral("The word database to bring the units into.")}},
+         {},
+         runImportMdb},
     };
     return list;
 }
@@ -308,6 +358,13 @@ QString generalHelp()
                            "Exit status: 0 done, 1 failed, 2 wrong usage.\n"
                            "'%2 help COMMAND' or '%2 COMMAND --help' tells more about a command.\n")
                 .arg(UnitHelp, Program);
+    text += QStringLiteral("\nVokabo keeps the learner's words in MyDatas.db beside the program\n"
+                           "when there is one (a build tree or a portable copy), else in\n"
+                           "  %1\n"
+                           "made from the installed course on the first start; 'vokabo --data-dir DIR'\n"
+                           "or the environment variable VOKABO_DATA_DIR chooses another folder.\n")
+                .arg(QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+                         .filePath(QStringLiteral("vokabo/MyDatas.db")));
     return text;
 }
 

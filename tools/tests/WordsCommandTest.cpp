@@ -41,9 +41,10 @@ private slots:
                               << "";
         QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: vokabo-words COMMAND"
                                 << "";
-        const QStringList syntax{
+        QStringList syntax{
             "create [options] [DB]", "import [options] DB UNIT FILE", "export [options] DB UNIT [FILE]",
             "list [options] [DB]",   "check [options] [DB]",          "import-all [options] DB DIR"};
+        syntax << "import-mdb [options] OLD.mdb DB";
         for (const QString& usage : syntax) {
             const QString command = usage.section(u' ', 0, 0);
             const QString line = "Usage: vokabo-words " + usage + '\n';
@@ -114,6 +115,26 @@ private slots:
         const Run course = run({"check", "--course"}, dir.path());
         QCOMPARE(course.exitCode, 1);
         QVERIFY2(course.err.contains("unit 11 (word1): 0 words"), qPrintable(course.err));
+    }
+
+    void importMdb()
+    {
+        const QString sample = QStringLiteral(VOKABO_ACCESS_FIXTURES "/word11-jet4.mdb");
+        if (!QFileInfo::exists(sample))
+            QSKIP("the Access sample files are not there (a clone without ../shared)");
+        QTemporaryDir dir;
+        QCOMPARE(run({"create"}, dir.path()).exitCode, 0);
+        const Run imported = run({"import-mdb", sample, "MyDatas.db"}, dir.path());
+        QCOMPARE(imported.exitCode, 0);
+        QCOMPARE(imported.out,
+                 QStringLiteral("word11 (三级3单元): 2 words\n2 words in 1 unit(s) from %1 into MyDatas.db\n")
+                     .arg(sample));
+
+        const Run refused = run({"import-mdb", "MyDatas.db", "MyDatas.db"}, dir.path());
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains("MyDatas.db is not an Access database\nnothing was imported; "
+                                      "MyDatas.db is unchanged"),
+                 qPrintable(refused.err));
     }
 };
 
