@@ -1,6 +1,114 @@
 #include "Vokabo.h"
 
-Vokabo::Vokabo(QApplication& app) : shell_(QCoreApplication::applicationDirPath(), messages_, clock_)
+#include "DataDirectory.h"
+#include "ProgramIcon.h"
+
+#include <QCommandLineParser>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct Options {
+    QCommandLineOption dataDir{QStringLiteral("data-dir"),
+                               QStringLiteral("Keep the word database and the settings in DIR (also: the "
+                                              "environment variable VOKABO_DATA_DIR)."),
+                               QStringLiteral("DIR")};
+    // For the tests of an installed copy and for the start-up benchmark: quit once the menu window has
+    // been shown and painted, saying so on the standard output.
+    QCommandLineOption quitAfterMenu{QStringLiteral("quit-after-menu")};
+
+    Options() { quitAfterMenu.setFlags(QCommandLineOption::HiddenFromHelp); }
+
+    void addTo(QCommandLineParser& parser) const
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Vokabo, a vocabulary trainer: see the Chinese meaning, type the English word.\n"
+                           "The word database MyDatas.db and the settings Syset.ini live beside the program "
+                           "when it has a MyDatas.db or MyDatas.mdb there, else in %1.")
+                .arg(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOption(dataDir);
+        parser.addOption(quitAfterMenu);
+    }
+};
+
+void describeProgram()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("vokabo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VOKABO_VERSION));
+}
+
+bool asksForHelpOrVersion(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        for (const char* option : {"-h", "--help", "--help-all", "-?", "-v", "--version"}) {
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int runVokabo(int argc, char* argv[])
+{
+    const Options options;
+    // Help and version are printed without a display, which a console may not have.
+    if (asksForHelpOrVersion(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        describeProgram();
+        QCommandLineParser parser;
+        options.addTo(parser);
+        parser.process(app);
+    }
+
+    QApplication app(argc, argv);
+    describeProgram();
+    QGuiApplication::setDesktopFileName(QStringLiteral(VOKABO_APP_ID));
+    QCommandLineParser parser;
+    options.addTo(parser);
+    parser.process(app);
+
+    QString requested = parser.value(options.dataDir);
+    if (requested.isEmpty())
+        requested = qEnvironmentVariable("VOKABO_DATA_DIR");
+    const QString executable = QCoreApplication::applicationDirPath();
+    const QString directory = DataDirectory::choose(
+        {requested, executable, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)});
+    const auto prepared = DataDirectory::prepare(directory, DataDirectory::installedCourse(executable));
+    MessageBoxMessenger messages;
+    if (const auto* failure = std::get_if<DataDirectory::Failure>(&prepared)) {
+        std::fprintf(stderr, "vokabo: %s\n", qUtf8Printable(failure->detail));
+        installFontSubstitutions();
+        QApplication::setWindowIcon(programIcon());
+        messages.showMessage(failure->message, MessageTitle);
+        return 1;
+    }
+    const auto& ready = std::get<DataDirectory::Ready>(prepared);
+
+    Vokabo vokabo(app, ready.directory);
+    if (parser.isSet(options.quitAfterMenu)) {
+        QTimer::singleShot(0, &app, [&] {
+            vokabo.shell().menuWindow().grab();
+            std::printf("menu window shown, data in %s\n", qUtf8Printable(ready.directory));
+            QCoreApplication::quit();
+        });
+    }
+    if (ready.notice) {
+        QTimer::singleShot(0, &app, [&] {
+            QApplication::setWindowIcon(programIcon());
+            messages.showMessage(*ready.notice, MessageTitle);
+        });
+    }
+    return app.exec();
+}
+
+Vokabo::Vokabo(QApplication& app, const QString& dataDirectory) : shell_(dataDirectory, messages_, clock_)
 {
     installFontSubstitutions();
     // The shell decides when the program ends: closing either window, even with the other one hidden.

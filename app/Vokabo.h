@@ -5,11 +5,15 @@
 
 #include <QApplication>
 
-// The program as main() runs it: real message boxes, the system clock, the files beside the executable.
+// The program as main() runs it: reads the command line, makes the learner's data folder ready, shows the
+// menu window and runs until the learner closes it. Returns the exit status.
+int runVokabo(int argc, char* argv[]);
+
+// The running program: real message boxes, the system clock, the files in the given data folder.
 class Vokabo {
 public:
     // Shows the menu window; the application quits when the shell ends.
-    explicit Vokabo(QApplication& app);
+    Vokabo(QApplication& app, const QString& dataDirectory);
 
     AppShell& shell() { return shell_; }
 

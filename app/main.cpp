@@ -2,7 +2,5 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    Vokabo vokabo(app);
-    return app.exec();
+    return runVokabo(argc, argv);
 }

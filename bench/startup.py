@@ -30,7 +30,7 @@ def main():
     programs = {
         "bare window": [os.path.join(bin_dir, "bench_startup_bare")],
         "bare + CJK": [os.path.join(bin_dir, "bench_startup_bare"), "--with-text"],
-        "Vokabo menu": [os.path.join(bin_dir, "bench_startup_vokabo")],
+        "Vokabo menu": [os.path.join(bin_dir, "vokabo"), "--quit-after-menu"],
     }
     for command in programs.values():  # warm the page cache
         run(command, env)

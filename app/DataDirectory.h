@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <variant>
+
+// Where the learner's files (MyDatas.db and Syset.ini) live, and making that folder ready at start-up.
+namespace DataDirectory {
+
+// The folders to choose from; the first that applies wins.
+struct Candidates {
+    QString requested;  // --data-dir, else VOKABO_DATA_DIR; empty when neither is given
+    QString executable; // the executable's own folder, chosen when it holds a word database
+    QString perUser;    // the learner's data folder, ~/.local/share/vokabo
+};
+QString choose(const Candidates& candidates);
+
+// The course database that an install puts in <prefix>/share/vokabo, found from the executable's folder.
+QString installedCourse(const QString& executableDirectory);
+
+struct Ready {
+    QString directory;
+    bool seeded = false;
+    std::optional<QString> notice; // what was brought over from MyDatas.mdb, to tell the learner once
+};
+
+struct Failure {
+    QString message; // Chinese, for the learner: the path and the reason
+    QString detail;  // English, for stderr
+};
+
+// Makes sure that `directory` holds MyDatas.db. A word database that is there is used as it is, unless it
+// is still the untouched copy of `course` and MyDatas.mdb lies beside it. Otherwise MyDatas.mdb, when there
+// is one, is brought over into a new MyDatas.db (a copy of `course` with the old file's units, or only
+// those when no course is installed) and left untouched; else the folder is created as needed and gets a
+// copy of `course`. A new MyDatas.db is the learner's own (owner read and write) and appears whole or not
+// at all; one that exists is never replaced by a seed.
+std::variant<Ready, Failure> prepare(const QString& directory, const QString& course);
+
+} // namespace DataDirectory
