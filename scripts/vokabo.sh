@@ -1,21 +1,23 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine for Vokabo, builds it, then either starts it or runs every test.
-#   scripts/vokabo.sh run    install, build, start Vokabo on the bundled course
-#   scripts/vokabo.sh test   install, build, run the whole test suite
+# Sets up a Debian 12 machine for Vokabo, builds it, then starts it, runs every test or makes the package.
+#   scripts/vokabo.sh run      install, build, start Vokabo on the bundled course
+#   scripts/vokabo.sh test     install, build, run the whole test suite
+#   scripts/vokabo.sh package  install, build with Debian's hardening flags, write vokabo_<version>_<arch>.deb
+#                              here (apt install ./vokabo_*.deb installs it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what=${1:-}
 case "$what" in
-run | test) ;;
+run | test | package) ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac
 
 packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libgl-dev libssl-dev libbenchmark-dev
-    fonts-noto-cjk mdbtools-dev)
+    fonts-noto-cjk mdbtools-dev file dpkg-dev desktop-file-utils appstream lintian)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -25,6 +27,18 @@ if ((${#missing[@]})); then
     [ "$(id -u)" -eq 0 ] || sudo=(sudo)
     "${sudo[@]}" apt-get update -q
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+if [ "$what" = package ]; then
+    build=${VOKABO_PACKAGE_BUILD_DIR:-build-package}
+    CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+        cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DVOKABO_BENCH=OFF
+    cmake --build "$build" -j "$(nproc)"
+    (cd "$build" && cpack -G DEB)
+    cp "$build"/vokabo_*.deb .
+    ls vokabo_*.deb
+    exit 0
 fi
 
 build=${VOKABO_BUILD_DIR:-build}

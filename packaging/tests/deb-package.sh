@@ -1,0 +1,32 @@
+#!/bin/sh
+# The Debian package: its name, its files, its dependencies, and no lintian errors.
+#   deb-package.sh CPACK BUILD_DIR APP_ID VERSION
+set -eu
+cpack=$1 build=$2 id=$3 version=$4
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() {
+    echo "$*" >&2
+    exit 1
+}
+(cd "$work" && "$cpack" --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log") ||
+    fail "cpack failed: $(cat "$work/cpack.log")"
+deb=$work/vokabo_${version}_$(dpkg --print-architecture).deb
+[ -f "$deb" ] || fail "no $deb: $(ls "$work")"
+
+dpkg-deb --contents "$deb" | awk '{ print $6 }' >"$work/contents"
+for file in ./usr/bin/vokabo ./usr/bin/vokabo-words ./usr/share/vokabo/MyDatas.db \
+    "./usr/share/applications/$id.desktop" "./usr/share/metainfo/$id.metainfo.xml" \
+    "./usr/share/icons/hicolor/16x16/apps/$id.png" "./usr/share/icons/hicolor/256x256/apps/$id.png" \
+    "./usr/share/icons/hicolor/scalable/apps/$id.svg" ./usr/share/man/man1/vokabo.1.gz \
+    ./usr/share/man/man1/vokabo-words.1.gz ./usr/share/doc/vokabo/copyright ./usr/share/doc/vokabo/changelog.gz; do
+    grep -qxF "$file" "$work/contents" || fail "the package lacks $file"
+done
+
+[ "$(dpkg-deb --field "$deb" Section)" = education ] || fail "section: $(dpkg-deb --field "$deb" Section)"
+depends=$(dpkg-deb --field "$deb" Depends)
+for package in libqt6sql6-sqlite fonts-noto-cjk libqt6widgets6 libqt6sql6 libmdb3 libssl3 libc6; do
+    echo ", $depends," | grep -q ", $package[ ,]" || fail "Depends lacks $package: $depends"
+done
+
+lintian --fail-on error --tag-display-limit 0 "$deb"

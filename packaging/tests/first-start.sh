@@ -1,0 +1,30 @@
+#!/bin/sh
+# The program of an install, started with an empty home folder, makes ~/.local/share/vokabo from the
+# installed course and shows the menu; a later start keeps the learner's file.   first-start.sh CMAKE BUILD_DIR
+set -eu
+cmake=$1 build=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() {
+    echo "$*" >&2
+    exit 1
+}
+"$cmake" --install "$build" --prefix "$work/usr" >/dev/null
+mkdir "$work/home"
+export HOME="$work/home" QT_QPA_PLATFORM=offscreen
+unset XDG_DATA_HOME VOKABO_DATA_DIR
+data=$HOME/.local/share/vokabo
+
+shown=$("$work/usr/bin/vokabo" --quit-after-menu)
+[ "$shown" = "menu window shown, data in $data" ] || fail "first start: $shown"
+cmp "$work/usr/share/vokabo/MyDatas.db" "$data/MyDatas.db"
+[ "$(stat -c %a "$data/MyDatas.db")" = 600 ] || fail "the seeded copy is not the learner's own"
+[ "$(ls -A "$data")" = MyDatas.db ] || fail "left behind: $(ls -A "$data")"
+
+printf 'the learner has deleted words' >"$data/MyDatas.db"
+"$work/usr/bin/vokabo" --quit-after-menu >/dev/null
+[ "$(cat "$data/MyDatas.db")" = 'the learner has deleted words' ] || fail "a later start seeded again"
+
+# Help needs no display, and the word tool's help names the learner's database.
+env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY "$work/usr/bin/vokabo" --help | grep -q -- '--data-dir <DIR>'
+"$work/usr/bin/vokabo-words" help | grep -q "$data/MyDatas.db"
