@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 #include <unistd.h>
 
@@ -67,23 +68,18 @@ bool sameBytes(const QString& a, const QString& b)
 }
 
 // A new file beside the word database, owner read and write only, removed again unless it is placed.
-struct Draft {
-    std::unique_ptr<QTemporaryFile> file;
-    QString path() const { return file->fileName(); }
-};
-
-std::variant<Draft, Failure> startDraft(const QString& directory)
+std::variant<std::unique_ptr<QTemporaryFile>, Failure> startDraft(const QString& directory)
 {
-    Draft draft{
-        std::make_unique<QTemporaryFile>(QDir(directory).filePath(QStringLiteral(".MyDatas.db.XXXXXX")))};
-    if (!draft.file->open())
+    auto draft =
+        std::make_unique<QTemporaryFile>(QDir(directory).filePath(QStringLiteral(".MyDatas.db.XXXXXX")));
+    if (!draft->open())
         return systemFailure(QStringLiteral("无法在文件夹中建立词库"), directory,
                              QStringLiteral("cannot create a file in"), errno);
     return draft;
 }
 
 // The course's bytes into the draft, on the disk before the draft is placed.
-std::optional<Failure> copyCourse(Draft& draft, const QString& course, const QString& target)
+std::optional<Failure> copyCourse(QTemporaryFile& draft, const QString& course, const QString& target)
 {
     QFile source(course);
     if (!source.open(QIODevice::ReadOnly))
@@ -94,23 +90,23 @@ std::optional<Failure> copyCourse(Draft& draft, const QString& course, const QSt
         if (block.isEmpty() && source.error() != QFileDevice::NoError)
             return systemFailure(QStringLiteral("无法读取自带的词库"), course, QStringLiteral("cannot read"),
                                  errno);
-        if (draft.file->write(block) != block.size() || !draft.file->flush())
+        if (draft.write(block) != block.size() || !draft.flush())
             return systemFailure(QStringLiteral("无法建立词库"), target, QStringLiteral("cannot write"),
                                  errno);
     }
-    if (::fsync(draft.file->handle()) != 0)
+    if (::fsync(draft.handle()) != 0)
         return systemFailure(QStringLiteral("无法建立词库"), target, QStringLiteral("cannot write"), errno);
-    draft.file->close();
+    draft.close();
     return std::nullopt;
 }
 
 // The twenty unit tables, empty, for an import where no course is installed.
-std::optional<Failure> createUnitTables(Draft& draft, const QString& target)
+std::optional<Failure> createUnitTables(QTemporaryFile& draft, const QString& target)
 {
-    draft.file->close();
+    draft.close();
     SqlConnection connection;
     QString why;
-    if (connection.open(draft.path(), SqlConnection::Access::Write)) {
+    if (connection.open(draft.fileName(), SqlConnection::Access::Write)) {
         QSqlDatabase db = connection.database();
         QSqlQuery query(db);
         bool ok = db.transaction();
@@ -124,14 +120,14 @@ std::optional<Failure> createUnitTables(Draft& draft, const QString& target)
         why = connection.lastError();
     }
     return Failure{QStringLiteral("无法建立词库 %1：%2").arg(QDir::toNativeSeparators(target), why),
-                   QStringLiteral("cannot make the unit tables in %1: %2").arg(draft.path(), why)};
+                   QStringLiteral("cannot make the unit tables in %1: %2").arg(draft.fileName(), why)};
 }
 
 // Puts the draft in place as the word database; `replace` only for the untouched copy of the course.
-std::optional<Failure> place(Draft& draft, const QString& target, bool replace)
+std::optional<Failure> place(QTemporaryFile& draft, const QString& target, bool replace)
 {
-    draft.file->close();
-    const QByteArray from = QFile::encodeName(draft.path());
+    draft.close();
+    const QByteArray from = QFile::encodeName(draft.fileName());
     const QByteArray to = QFile::encodeName(target);
     int result = replace
                      ? std::rename(from.constData(), to.constData())
@@ -147,7 +143,7 @@ std::optional<Failure> place(Draft& draft, const QString& target, bool replace)
     if (result != 0)
         return systemFailure(QStringLiteral("无法建立词库"), target,
                              QStringLiteral("cannot rename a new file to"), errno);
-    draft.file->setAutoRemove(false);
+    draft.setAutoRemove(false);
     return std::nullopt;
 }
 
@@ -166,11 +162,12 @@ std::variant<Ready, Failure> seed(const QString& directory, const QString& cours
     auto draft = startDraft(directory);
     if (Failure* failure = std::get_if<Failure>(&draft))
         return std::move(*failure);
-    if (auto failure = copyCourse(std::get<Draft>(draft), course, target))
+    auto& file = *std::get<std::unique_ptr<QTemporaryFile>>(draft);
+    if (auto failure = copyCourse(file, course, target))
         return std::move(*failure);
-    if (auto failure = place(std::get<Draft>(draft), target, false))
+    if (auto failure = place(file, target, false))
         return std::move(*failure);
-    return Ready{directory, true, std::nullopt};
+    return Ready{directory, std::nullopt};
 }
 
 std::variant<Ready, Failure> bringOver(const QString& directory, const QString& course, bool replace)
@@ -180,13 +177,13 @@ std::variant<Ready, Failure> bringOver(const QString& directory, const QString& 
     auto started = startDraft(directory);
     if (Failure* failure = std::get_if<Failure>(&started))
         return std::move(*failure);
-    Draft& draft = std::get<Draft>(started);
+    QTemporaryFile& draft = *std::get<std::unique_ptr<QTemporaryFile>>(started);
     auto made =
         QFileInfo(course).isFile() ? copyCourse(draft, course, target) : createUnitTables(draft, target);
     if (made)
         return std::move(*made);
 
-    const auto imported = AccessImport::importWordTables(access, draft.path());
+    const auto imported = AccessImport::importWordTables(access, draft.fileName());
     if (const auto* failure = std::get_if<AccessImport::Failure>(&imported))
         return Failure{
             QStringLiteral("无法导入旧词库 %1：%2。请检查这个文件，或把它移出文件夹后再启动 Vokabo。")
@@ -199,11 +196,10 @@ std::variant<Ready, Failure> bringOver(const QString& directory, const QString& 
     int words = 0;
     for (const AccessImport::ImportedUnit& unit : units)
         words += unit.words;
-    return Ready{directory, false,
-                 QStringLiteral("已从旧词库 %1 导入 %2 个单元，共 %3 个单词。")
-                     .arg(QDir::toNativeSeparators(access))
-                     .arg(units.size())
-                     .arg(words)};
+    return Ready{directory, QStringLiteral("已从旧词库 %1 导入 %2 个单元，共 %3 个单词。")
+                                .arg(QDir::toNativeSeparators(access))
+                                .arg(units.size())
+                                .arg(words)};
 }
 
 } // namespace
@@ -233,7 +229,7 @@ std::variant<Ready, Failure> prepare(const QString& directory, const QString& co
         // nothing yet: no word of that copy has been deleted.
         if (hasAccess && sameBytes(folder.filePath(DatabaseName), course))
             return bringOver(directory, course, true);
-        return Ready{directory, false, std::nullopt};
+        return Ready{directory, std::nullopt};
     }
     if (hasAccess)
         return bringOver(directory, course, false);

@@ -20,7 +20,6 @@ QString installedCourse(const QString& executableDirectory);
 
 struct Ready {
     QString directory;
-    bool seeded = false;
     std::optional<QString> notice; // what was brought over from MyDatas.mdb, to tell the learner once
 };
 
