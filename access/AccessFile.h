@@ -16,8 +16,12 @@ public:
     AccessFile(const AccessFile&) = delete;
     AccessFile& operator=(const AccessFile&) = delete;
 
-    // The reason, in English, when the file is missing or is not an Access database.
-    static std::variant<std::unique_ptr<AccessFile>, QString> open(const QString& path);
+    struct OpenFailure {
+        enum class Kind { Missing, NotAccess, NoReader } kind;
+        QString detail; // English
+    };
+    // libmdb is loaded here, on first use: most starts of the program never read an Access file.
+    static std::variant<std::unique_ptr<AccessFile>, OpenFailure> open(const QString& path);
 
     // The user tables, in the order of the file's catalogue.
     QStringList tableNames() const;

@@ -27,10 +27,13 @@ QString quoted(const QString& identifier)
 std::variant<std::vector<UnitRecords>, Failure> readUnits(const QString& accessFile)
 {
     auto opened = AccessFile::open(accessFile);
-    if (const QString* error = std::get_if<QString>(&opened)) {
-        const bool missing = !QFileInfo::exists(accessFile);
-        return Failure{
-            missing ? QStringLiteral("找不到这个文件") : QStringLiteral("这不是 Access 数据库文件"), *error};
+    if (const auto* error = std::get_if<AccessFile::OpenFailure>(&opened)) {
+        using Kind = AccessFile::OpenFailure::Kind;
+        return Failure{error->kind == Kind::Missing ? QStringLiteral("找不到这个文件")
+                       : error->kind == Kind::NotAccess
+                           ? QStringLiteral("这不是 Access 数据库文件")
+                           : QStringLiteral("缺少读取 Access 文件的组件 libmdb3"),
+                       error->detail};
     }
     const AccessFile& file = *std::get<std::unique_ptr<AccessFile>>(opened);
     const QStringList tables = file.tableNames();

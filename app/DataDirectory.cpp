@@ -207,7 +207,7 @@ std::variant<Ready, Failure> bringOver(const QString& directory, const QString& 
 QString choose(const Candidates& candidates)
 {
     if (!candidates.requested.isEmpty())
-        return candidates.requested;
+        return QFileInfo(candidates.requested).absoluteFilePath();
     const QDir executable(candidates.executable);
     if (QFileInfo::exists(executable.filePath(DatabaseName)) ||
         QFileInfo::exists(executable.filePath(AccessName)))
