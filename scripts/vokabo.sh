@@ -16,8 +16,11 @@ run | test | package) ;;
     ;;
 esac
 
+# qt6-declarative-dev: Debian 12's qt6-speech-dev needs its CMake package but does not depend on it.
+# pulseaudio: the speech tests play into a null sink of a private sound server.
 packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libgl-dev libssl-dev libbenchmark-dev
-    fonts-noto-cjk mdbtools-dev file dpkg-dev desktop-file-utils appstream lintian)
+    fonts-noto-cjk mdbtools-dev file dpkg-dev desktop-file-utils appstream lintian
+    qt6-speech-dev qt6-declarative-dev qt6-speech-flite-plugin pulseaudio)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
