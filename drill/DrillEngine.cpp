@@ -7,6 +7,8 @@
 namespace {
 
 const QString NoWordsLeft = QStringLiteral("本单元没有单词了");
+const QString SpeechSection = QStringLiteral("Speech");
+const QString AutoSpeakKey = QStringLiteral("Auto");
 
 // Marks a handler as running, so that a tick delivered by a message box's own event loop does not judge
 // an answer in the middle of it.
@@ -31,7 +33,8 @@ QString numberWithSign(int n)
 
 DrillEngine::DrillEngine(SharedState& shared, SettingsFile& settings, Messenger& messenger,
                          const Clock& clock)
-    : shared_(shared), settings_(settings), messenger_(messenger), clock_(clock)
+    : shared_(shared), settings_(settings), messenger_(messenger), clock_(clock),
+      autoSpeak_(settings.ReadIniValue(SpeechSection, AutoSpeakKey) == QLatin1String("1"))
 {
 }
 
@@ -102,6 +105,24 @@ void DrillEngine::Command6_Click()
 {
     controls_.Label3Visible = true;
     controls_.Label5Visible = true;
+    if (autoSpeak_)
+        speakAnswer();
+}
+
+void DrillEngine::speakAnswer()
+{
+    if (speaker_ && !controls_.Label5.isEmpty())
+        speaker_->speak(controls_.Label5);
+}
+
+void DrillEngine::toggleAutoSpeak()
+{
+    autoSpeak_ = !autoSpeak_;
+    // The choice holds for this run even when it cannot be kept; the store has said why on stderr.
+    const bool kept = settings_.WriteIniValue(SpeechSection, AutoSpeakKey,
+                                              autoSpeak_ ? QStringLiteral("1") : QStringLiteral("0"));
+    controls_.statusMessage = (autoSpeak_ ? QStringLiteral("自动朗读：开") : QStringLiteral("自动朗读：关")) +
+                              (kept ? QString() : QStringLiteral("（设置未能保存）"));
 }
 
 void DrillEngine::Command7_Click()
@@ -206,6 +227,8 @@ void DrillEngine::Timer1_Timer(const QString& text6, bool delCheckTicked)
         return;
     Running running(inHandler_);
     LastAnswer = answer;
+    if (autoSpeak_ && speaker_)
+        speaker_->speak(answer);
     if (controls_.delCheckTicked) {
         if (const auto deleted = recordset_ ? recordset_->Delete() : std::nullopt)
             report(*deleted); // the word stays in the unit; the correct answer still moves on

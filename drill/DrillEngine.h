@@ -4,6 +4,7 @@
 #include "FieldCipher.h"
 #include "IniFile.h"
 #include "Recordset.h"
+#include "Speaker.h"
 #include "UnitCatalogue.h"
 
 #include <QDateTime>
@@ -56,6 +57,7 @@ struct StudyControls {
     bool Option1 = true;     // test mode
     bool Option2 = false;    // practice mode
     bool focusText6 = false; // one-shot: the window moves the focus to the input, then clears it
+    QString statusMessage;   // one-shot: shown in the status bar for a moment, then the notice returns
 };
 
 // The study drill without widgets: counters, cursor moves, mode, deletion of mastered words, completion,
@@ -68,6 +70,14 @@ public:
     void setRecordset(std::unique_ptr<Recordset> recordset);
     void closeRecordset();
     Recordset* recordset() const { return recordset_.get(); }
+
+    // Where words are spoken; without one the drill is silent.
+    void setSpeaker(Speaker* speaker) { speaker_ = speaker; }
+    // Ctrl+J: the current answer, shown or hidden.
+    void speakAnswer();
+    // Ctrl+Shift+J: whether each word is spoken when it is answered or given up. Kept in the settings file.
+    void toggleAutoSpeak();
+    bool autoSpeak() const { return autoSpeak_; }
 
     const StudyControls& controls() const { return controls_; }
     StudyControls& controls() { return controls_; }
@@ -107,6 +117,8 @@ private:
     std::unique_ptr<PPS> cipher_;
     StudyControls controls_;
     bool inHandler_ = false;
+    Speaker* speaker_ = nullptr;
+    bool autoSpeak_ = false;
 };
 
 // Str() of the progress line: a blank before a number that is 0 or more.

@@ -10,13 +10,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 
 namespace {
 
 const QString Notice = QStringLiteral("Vokabo");
-const QString StatusNotice = QStringLiteral("Vokabo 1.0  英语单词练习");
+const QString StatusNotice = QStringLiteral("Vokabo 1.0  英语单词练习  Ctrl+J 朗读  Ctrl+Shift+J 自动朗读");
+constexpr int StatusMessageMilliseconds = 2000;
 
 QFont songFont(qreal points, bool bold = false)
 {
@@ -166,6 +168,12 @@ Form1::Form1(SharedState& shared, SettingsFile& settings, Messenger& messages, c
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Text6, &QLineEdit::textChanged, this, [this](const QString& text) { engine_.setText6(text); });
     connect(delCheck, &QCheckBox::toggled, this, [this](bool ticked) { engine_.setDelCheckTicked(ticked); });
+
+    // Keys of the window, not controls on it, so that the layout stays as it is.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_J), this), &QShortcut::activated, this,
+            handle(&DrillEngine::speakAnswer));
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_J), this), &QShortcut::activated, this,
+            handle(&DrillEngine::toggleAutoSpeak));
 }
 
 Form1::~Form1() = default;
@@ -261,5 +269,9 @@ void Form1::render()
     if (c.focusText6) {
         c.focusText6 = false;
         Text6->setFocus();
+    }
+    if (!c.statusMessage.isEmpty()) {
+        StatusBar1->showMessage(c.statusMessage, StatusMessageMilliseconds);
+        c.statusMessage.clear();
     }
 }

@@ -1,4 +1,5 @@
 #include "DrillEngine.h"
+#include "RecordingSpeaker.h"
 #include "WordStore.h"
 
 #include <QSqlDatabase>
@@ -90,6 +91,7 @@ public:
         : settings(dir.path()), engine(shared, settings, messenger, clock)
     {
         messenger.engine = &engine;
+        engine.setSpeaker(&speaker);
         shared.UnitCode = QStringLiteral("23");
         shared.UnitTable = table;
         writeTable(databaseFile(), table, words);
@@ -113,7 +115,8 @@ public:
         engine.Timer1_Timer(typed, markMastered);
     }
 
-    // Plays a script: 'a' answers correctly, 'n' passes the word over, 'd' answers with delCheck ticked.
+    // Plays a script: 'a' answers correctly, 'n' passes the word over, 'd' answers with delCheck ticked,
+    // 's' starts, 'g' gives up, 'j' asks for the word to be spoken.
     void play(const QString& script)
     {
         for (const QChar step : script) {
@@ -121,6 +124,12 @@ public:
                 answer();
             else if (step == u'd')
                 answer(true);
+            else if (step == u's')
+                engine.Command5_Click();
+            else if (step == u'g')
+                engine.Command6_Click();
+            else if (step == u'j')
+                engine.speakAnswer();
             else
                 engine.Command7_Click();
         }
@@ -133,6 +142,7 @@ public:
     mdlINI settings;
     RecordingMessenger messenger;
     FixedClock clock;
+    RecordingSpeaker speaker;
     DrillEngine engine;
 };
 
@@ -530,6 +540,64 @@ private slots:
         engine.Timer1_Timer(QStringLiteral("word2"), false); // completes; the message ticks with word2 typed
         QCOMPARE(rowsInFile(WordStore::databasePath(dir.path()), QStringLiteral("word7")), 2);
         QCOMPARE(engine.controls().delCheckCaption, UntickedCaption);
+    }
+
+    void whatIsSpoken_data()
+    {
+        QTest::addColumn<bool>("autoSpeak");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("spoken");
+        QTest::newRow("key: the hidden answer") << false << "sj" << QStringList{"word1"};
+        QTest::newRow("key: the word now on screen") << false << "saj" << QStringList{"word2"};
+        QTest::newRow("key: nothing before Start") << false << "j" << QStringList{};
+        QTest::newRow("key: nothing after the unit") << false << "saaaj" << QStringList{};
+        QTest::newRow("off: answering and giving up are silent") << false << "sagn" << QStringList{};
+        QTest::newRow("on: each word answered, the last too")
+            << true << "saaa" << QStringList{"word1", "word2", "word3"};
+        QTest::newRow("on: a mastered word before it goes") << true << "sd" << QStringList{"word1"};
+        QTest::newRow("on: giving up, then answering") << true << "sga" << QStringList{"word1", "word1"};
+        QTest::newRow("on: passing over is silent") << true << "sn" << QStringList{};
+    }
+    void whatIsSpoken()
+    {
+        QFETCH(bool, autoSpeak);
+        QFETCH(QString, script);
+        Drill drill(numberedWords(3));
+        if (autoSpeak)
+            drill.engine.toggleAutoSpeak();
+        drill.play(script);
+        QTEST(drill.speaker.spoken, "spoken");
+    }
+
+    void autoSpeakIsKeptInItsOwnSection()
+    {
+        Drill drill(numberedWords(1));
+        QVERIFY(!drill.engine.autoSpeak()); // no section: off
+        drill.play(QStringLiteral("sa"));   // a completion date in [LastDate]
+        const QString completed =
+            drill.settings.ReadIniValue(QStringLiteral("LastDate"), QStringLiteral("23"));
+        QVERIFY(!completed.isEmpty());
+
+        drill.engine.toggleAutoSpeak();
+        QCOMPARE(drill.screen().statusMessage, QStringLiteral("自动朗读：开"));
+        QVERIFY(DrillEngine(drill.shared, drill.settings, drill.messenger, drill.clock).autoSpeak());
+        drill.engine.toggleAutoSpeak();
+        QCOMPARE(drill.screen().statusMessage, QStringLiteral("自动朗读：关"));
+        QVERIFY(!DrillEngine(drill.shared, drill.settings, drill.messenger, drill.clock).autoSpeak());
+
+        QCOMPARE(drill.settings.ReadIniValue(QStringLiteral("Speech"), QStringLiteral("Auto")),
+                 QStringLiteral("0"));
+        QCOMPARE(drill.settings.ReadIniValue(QStringLiteral("LastDate"), QStringLiteral("23")), completed);
+    }
+
+    void autoSpeakThatCannotBeKeptHoldsForTheRun()
+    {
+        Drill drill(numberedWords(2));
+        mdlINI unwritable(drill.dir.filePath(QStringLiteral("missing/folder")));
+        DrillEngine engine(drill.shared, unwritable, drill.messenger, drill.clock);
+        engine.toggleAutoSpeak();
+        QVERIFY(engine.autoSpeak());
+        QCOMPARE(engine.controls().statusMessage, QStringLiteral("自动朗读：开（设置未能保存）"));
     }
 
     void mouseMovesSetTheNoticeWeight()

@@ -1,4 +1,5 @@
 #include "MessageBox.h"
+#include "RecordingSpeaker.h"
 #include "StudyWindow.h"
 
 #include <QGroupBox>
@@ -52,6 +53,7 @@ private slots:
     void windowAndTabOrder();
     void modesAndNoticeHover();
     void messageBoxHasOnlyOkAndNoIcon();
+    void pronunciationKeys();
 
 private:
     template <typename T = QWidget> T* control(const char* name) const
@@ -176,6 +178,33 @@ void TestStudyWindow::messageBoxHasOnlyOkAndNoIcon()
     });
     MessageBoxMessenger().showMessage("恭喜您，终于完成练习了", "提示信息");
     QCOMPARE(seen, QStringList({"提示信息", "恭喜您，终于完成练习了"}));
+}
+
+void TestStudyWindow::pronunciationKeys()
+{
+    RecordingSpeaker speaker;
+    window->engine().setSpeaker(&speaker);
+    window->engine().controls().Label5 = QStringLiteral("apple"); // hidden, as in test mode
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    auto* input = control<QLineEdit>("Text6");
+    input->setFocus();
+    QTest::keyClicks(input, QStringLiteral("ap"));
+
+    QTest::keyClick(input, Qt::Key_J, Qt::ControlModifier);
+    QCOMPARE(speaker.spoken, QStringList{"apple"});
+    QCOMPARE(input->text(), QStringLiteral("ap"));
+
+    auto* status = control<QStatusBar>("StatusBar1");
+    auto* notice = status->findChild<QLabel*>();
+    QVERIFY(notice->text().contains(QStringLiteral("Ctrl+J 朗读")));
+    QTest::keyClick(input, Qt::Key_J, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(window->engine().autoSpeak());
+    QCOMPARE(status->currentMessage(), QStringLiteral("自动朗读：开"));
+    QVERIFY(!notice->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(notice->isVisible(), 3000);
+    QCOMPARE(status->currentMessage(), QString());
+    QCOMPARE(speaker.spoken.size(), 1);
 }
 
 QTEST_MAIN(TestStudyWindow)
