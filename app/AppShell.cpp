@@ -38,6 +38,7 @@ Form1& AppShell::ensureStudyWindow()
     if (!form1_) {
         form1_ = std::make_unique<Form1>(shared_, settings_, messages_, clock_);
         form1_->setWindowIcon(programIcon());
+        form1_->engine().setSpeaker(&speaker_);
         connect(form1_.get(), &Form1::returnToMenuClicked, this, &AppShell::Command8_Click);
         connect(form1_.get(), &Form1::unloading, this, &AppShell::end);
         form1_->Form_Load();

@@ -4,6 +4,7 @@
 #include "IniFile.h"
 #include "MenuWindow.h"
 #include "StudyWindow.h"
+#include "TextToSpeechSpeaker.h"
 #include "UnitCatalogue.h"
 
 #include <QObject>
@@ -32,6 +33,7 @@ public:
     Form2& menuWindow() { return *form2_; }
     // Null until the first unit is opened.
     Form1* studyWindow() { return form1_.get(); }
+    TextToSpeechSpeaker& speaker() { return speaker_; }
 
 signals:
     // Either window was closed; the program ends.
@@ -46,6 +48,7 @@ private:
     const Clock& clock_;
     mdlINI settings_;
     SharedState shared_;
+    TextToSpeechSpeaker speaker_; // its engine is created on the first word spoken
     std::unique_ptr<Form2> form2_;
     std::unique_ptr<Form1> form1_;
     bool ended_ = false;

@@ -12,6 +12,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTextToSpeech>
 #include <QtTest>
 
 namespace {
@@ -68,6 +69,7 @@ private slots:
     void closingEitherWindowEnds_data();
     void closingEitherWindowEnds();
     void iconAndFonts();
+    void ctrlJSpeaksTheWordOfAStartedDrill();
 };
 
 void TestVokabo::wholeUnitThroughTheWindows()
@@ -228,6 +230,33 @@ void TestVokabo::iconAndFonts()
         QVERIFY(middle.blue() > middle.red() || middle.green() > middle.red());
     }
     QCOMPARE(QFontInfo(QFont(QStringLiteral("宋体"))).family(), QStringLiteral("Noto Serif CJK SC"));
+}
+
+void TestVokabo::ctrlJSpeaksTheWordOfAStartedDrill()
+{
+    QTemporaryDir dir;
+    QVERIFY(makeDatabase(WordStore::databasePath(dir.path()), {{"word1", {{"苹果", "apple"}}}}));
+    RecordingMessenger messages;
+    FixedClock clock;
+    AppShell shell(dir.path(), messages, clock);
+    shell.start();
+    shell.OpenUnit("11", "word1");
+    Form1* study = shell.studyWindow();
+    QVERIFY(QTest::qWaitForWindowActive(study));
+    QTest::mouseClick(control(study, "Command5"), Qt::LeftButton);
+    // Nothing of the engine exists before the first word is to be spoken.
+    QCOMPARE(shell.speaker().findChild<QTextToSpeech*>(), nullptr);
+
+    QTest::keyClick(control(study, "Text6"), Qt::Key_J, Qt::ControlModifier);
+    auto* engine = shell.speaker().findChild<QTextToSpeech*>();
+    if (!engine)
+        QSKIP(qPrintable("no speech engine with audio output here: " + shell.speaker().problem()));
+    QSignalSpy states(engine, &QTextToSpeech::stateChanged);
+    QSignalSpy finished(&shell.speaker(), &TextToSpeechSpeaker::finished);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+    QVERIFY2(finished.front().front().toBool(), qPrintable(shell.speaker().problem()));
+    QVERIFY(states.contains({QVariant::fromValue(QTextToSpeech::Speaking)}));
+    QCOMPARE(control<QLabel>(study, "Label4")->text(), QStringLiteral("苹果")); // the drill goes on
 }
 
 QTEST_MAIN(TestVokabo)
