@@ -25,8 +25,10 @@ done
 
 [ "$(dpkg-deb --field "$deb" Section)" = education ] || fail "section: $(dpkg-deb --field "$deb" Section)"
 depends=$(dpkg-deb --field "$deb" Depends)
-for package in libqt6sql6-sqlite fonts-noto-cjk libqt6widgets6 libqt6sql6 libmdb3 libssl3 libc6; do
+for package in libqt6sql6-sqlite fonts-noto-cjk libqt6widgets6 libqt6sql6 libmdb3 libssl3 libc6 libqt6texttospeech6; do
     echo ", $depends," | grep -q ", $package[ ,]" || fail "Depends lacks $package: $depends"
 done
+recommends=$(dpkg-deb --field "$deb" Recommends)
+echo ", $recommends," | grep -q ", qt6-speech-flite-plugin[ ,]" || fail "Recommends lacks the speech engine: $recommends"
 
 lintian --fail-on error --tag-display-limit 0 "$deb"
