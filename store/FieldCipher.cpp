@@ -79,22 +79,8 @@ QByteArray PPS::计算密码(const QString& passPhrase) const
 
 int PPS::计算解密(const QString& text, QByteArray& bytes) const
 {
-    bytes.resize(text.size() / 2);
-    int produced = 0;
-    int held = -1;
-    for (const QChar unit : text) {
-        const int value = hexValue(static_cast<unsigned char>(unit.unicode() & 0xFF));
-        if (value < 0)
-            continue;
-        if (held < 0) {
-            held = value;
-        } else {
-            bytes[produced++] = char(held * 16 + value);
-            held = -1;
-        }
-    }
-    bytes.resize(produced);
-    return produced;
+    bytes = fieldCiphertext(text);
+    return int(bytes.size());
 }
 
 int PPS::SetCipherKey(const QByteArray& key, int KeyBits)
@@ -167,6 +153,26 @@ std::optional<QString> encodeField(const QString& text)
     if (!cipher.ArrayEncrypt(plaintext, ciphertext))
         return std::nullopt;
     return QString::fromLatin1(ciphertext.toHex().toUpper());
+}
+
+QByteArray fieldCiphertext(const QString& field)
+{
+    QByteArray bytes(field.size() / 2, '\0');
+    qsizetype produced = 0;
+    int held = -1;
+    for (const QChar unit : field) {
+        const int value = hexValue(static_cast<unsigned char>(unit.unicode() & 0xFF));
+        if (value < 0)
+            continue;
+        if (held < 0) {
+            held = value;
+        } else {
+            bytes[produced++] = char(held * 16 + value);
+            held = -1;
+        }
+    }
+    bytes.resize(produced);
+    return bytes;
 }
 
 QString textBeforeNul(const QString& text)

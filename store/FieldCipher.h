@@ -70,5 +70,10 @@ std::optional<QString> 解密(PPS& cipher, const QString& text, const QString& p
 // code page 936 cannot encode.
 std::optional<QString> encodeField(const QString& text);
 
+// The ciphertext bytes that a stored field's hexadecimal digits spell, read as 计算解密 reads them. The same
+// text always gives the same bytes (ECB, no IV), so they identify a field whatever the letter case or
+// separators of its digits.
+QByteArray fieldCiphertext(const QString& field);
+
 // The text before the first U+0000: what a label shows of a decrypted field.
 QString textBeforeNul(const QString& text);

@@ -21,6 +21,13 @@ struct StoreFailure {
     QString detail;  // English, printed on stderr
 };
 
+// Where a record lives: its unit table and its rowid there.
+struct WordLocation {
+    QString table;
+    qint64 rowid = 0;
+    bool operator==(const WordLocation&) const = default;
+};
+
 // An open unit: a fixed snapshot of its records with a cursor, read in record order.
 class Recordset {
 public:
@@ -39,5 +46,7 @@ public:
     virtual int AbsolutePosition() const = 0;
     // The current record's field by position; no value for Null or without a current record.
     virtual std::optional<QString> Field(int position) const = 0;
+    // The table and rowid of the current record; no value without a current record.
+    virtual std::optional<WordLocation> Location() const { return std::nullopt; }
     virtual void Close() = 0;
 };

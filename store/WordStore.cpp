@@ -20,15 +20,16 @@ StoreFailure failure(Kind kind, const QString& message, const QString& detail)
 }
 
 struct Record {
-    qint64 rowid;
+    WordLocation location;
     QVariantList fields;
 };
 
+// The records of one unit, or records picked from several: each knows its own table.
 class SqliteRecordset final : public Recordset {
 public:
-    SqliteRecordset(std::unique_ptr<SqlConnection> connection, QString file, QString table,
+    SqliteRecordset(std::unique_ptr<SqlConnection> connection, QString file, QString name,
                     std::vector<Record> records)
-        : connection_(std::move(connection)), file_(std::move(file)), table_(std::move(table)),
+        : connection_(std::move(connection)), file_(std::move(file)), table_(std::move(name)),
           records_(std::move(records))
     {
         state_ = records_.empty() ? State::PastLast : State::OnRecord;
@@ -67,19 +68,20 @@ public:
         if (state_ != State::OnRecord)
             return failure(Kind::NoCurrentRecord, QStringLiteral("没有当前单词，无法删除"),
                            QStringLiteral("Delete on %1: no current record").arg(table_));
+        const WordLocation& location = records_[index_].location;
         const auto cannot = [&](const QString& why) {
             return failure(Kind::DeleteFailed, QStringLiteral("词库无法写入，单词未删除"),
                            QStringLiteral("Delete of rowid %1 from %2: %3")
-                               .arg(records_[index_].rowid)
-                               .arg(table_, why));
+                               .arg(location.rowid)
+                               .arg(location.table, why));
         };
         // SQLite would happily delete from a file that has been unlinked, and the delete would be lost.
         if (!QFileInfo::exists(file_))
             return cannot(QStringLiteral("the database file %1 is gone").arg(file_));
         QSqlQuery query(connection_->database());
-        if (!query.prepare(QStringLiteral("DELETE FROM ") + table_ + QStringLiteral(" WHERE rowid = ?")))
+        if (!query.prepare(QStringLiteral("DELETE FROM ") + location.table + QStringLiteral(" WHERE rowid = ?")))
             return cannot(query.lastError().text());
-        query.addBindValue(records_[index_].rowid);
+        query.addBindValue(location.rowid);
         if (!query.exec())
             return cannot(query.lastError().text());
         if (query.numRowsAffected() != 1)
@@ -114,6 +116,13 @@ public:
         return fields[position].toString();
     }
 
+    std::optional<WordLocation> Location() const override
+    {
+        if (state_ != State::OnRecord)
+            return std::nullopt;
+        return records_[index_].location;
+    }
+
     void Close() override
     {
         records_.clear();
@@ -132,50 +141,39 @@ private:
     State state_ = State::PastLast;
 };
 
-} // namespace
-
-namespace WordStore {
-
-QString databasePath(const QString& applicationDirectory)
-{
-    return QDir(applicationDirectory).filePath(QStringLiteral("MyDatas.db"));
-}
-
-QString createTableStatement(const QString& table)
-{
-    return QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)").arg(table);
-}
-
-bool isUnitTable(const QString& table)
-{
-    static const QRegularExpression name(QStringLiteral("^word([1-9]|1[0-9]|20)$"));
-    return name.match(table).hasMatch();
-}
-
-std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& databaseFile, const QString& table)
+std::variant<std::unique_ptr<SqlConnection>, StoreFailure>
+openConnection(const QString& databaseFile, SqlConnection::Access access = SqlConnection::Access::Write)
 {
     const QString file = QDir::toNativeSeparators(databaseFile);
-    if (!isUnitTable(table))
-        return failure(Kind::TableMissing, QStringLiteral("没有这个单元：%1").arg(table),
-                       QStringLiteral("%1 is not a unit table name").arg(table));
     if (!QFileInfo(databaseFile).isFile())
         return failure(Kind::DatabaseMissing, QStringLiteral("找不到词库文件 %1").arg(file),
                        QStringLiteral("%1 does not exist").arg(databaseFile));
-
     auto connection = std::make_unique<SqlConnection>();
     const auto notADatabase = [&](const QString& why) {
         return failure(Kind::NotADatabase, QStringLiteral("%1 不是词库文件").arg(file),
                        QStringLiteral("%1 is not a word database: %2").arg(databaseFile, why));
     };
-    if (!connection->open(databaseFile, SqlConnection::Access::Write))
+    if (!connection->open(databaseFile, access))
         return notADatabase(connection->lastError());
-    QSqlDatabase db = connection->database();
+    if (access == SqlConnection::Access::Write) {
+        QSqlQuery query(connection->database());
+        if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL")) ||
+            !query.exec(QStringLiteral("PRAGMA secure_delete=ON")))
+            return notADatabase(query.lastError().text());
+    }
+    return connection;
+}
 
-    QSqlQuery query(db);
+// All records and columns of a unit table, in rowid order.
+std::variant<std::vector<Record>, StoreFailure> readTable(SqlConnection& connection, const QString& databaseFile,
+                                                          const QString& table)
+{
+    QSqlQuery query(connection.database());
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL")) ||
-        !query.exec(QStringLiteral("PRAGMA secure_delete=ON")))
-        return notADatabase(query.lastError().text());
+    const auto notADatabase = [&](const QString& why) {
+        return failure(Kind::NotADatabase, QStringLiteral("%1 不是词库文件").arg(QDir::toNativeSeparators(databaseFile)),
+                       QStringLiteral("%1 is not a word database: %2").arg(databaseFile, why));
+    };
     if (!query.prepare(
             QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?")))
         return notADatabase(query.lastError().text());
@@ -206,13 +204,101 @@ std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& datab
         fields.reserve(columns);
         for (int i = 1; i <= columns; ++i)
             fields.append(query.value(i));
-        records.push_back({query.value(0).toLongLong(), std::move(fields)});
+        records.push_back({{table, query.value(0).toLongLong()}, std::move(fields)});
     }
     if (query.lastError().isValid())
         return readFailed(query.lastError().text());
-    query.finish();
+    return records;
+}
 
-    return std::make_unique<SqliteRecordset>(std::move(connection), databaseFile, table, std::move(records));
+} // namespace
+
+namespace WordStore {
+
+QString databasePath(const QString& applicationDirectory)
+{
+    return QDir(applicationDirectory).filePath(QStringLiteral("MyDatas.db"));
+}
+
+QString createTableStatement(const QString& table)
+{
+    return QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)").arg(table);
+}
+
+bool isUnitTable(const QString& table)
+{
+    static const QRegularExpression name(QStringLiteral("^word([1-9]|1[0-9]|20)$"));
+    return name.match(table).hasMatch();
+}
+
+std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& databaseFile, const QString& table)
+{
+    if (!isUnitTable(table))
+        return failure(Kind::TableMissing, QStringLiteral("没有这个单元：%1").arg(table),
+                       QStringLiteral("%1 is not a unit table name").arg(table));
+    auto connection = openConnection(databaseFile);
+    if (auto* failed = std::get_if<StoreFailure>(&connection))
+        return *failed;
+    auto& opened = std::get<std::unique_ptr<SqlConnection>>(connection);
+    auto records = readTable(*opened, databaseFile, table);
+    if (auto* failed = std::get_if<StoreFailure>(&records))
+        return *failed;
+    return std::make_unique<SqliteRecordset>(std::move(opened), databaseFile, table,
+                                             std::move(std::get<std::vector<Record>>(records)));
+}
+
+std::variant<std::unique_ptr<Recordset>, StoreFailure> open(const QString& databaseFile,
+                                                            const std::vector<WordLocation>& picked)
+{
+    auto connection = openConnection(databaseFile);
+    if (auto* failed = std::get_if<StoreFailure>(&connection))
+        return *failed;
+    auto& opened = std::get<std::unique_ptr<SqlConnection>>(connection);
+    QHash<QString, QHash<qint64, QVariantList>> tables;
+    for (const WordLocation& location : picked) {
+        if (tables.contains(location.table) || !isUnitTable(location.table))
+            continue;
+        auto records = readTable(*opened, databaseFile, location.table);
+        if (auto* failed = std::get_if<StoreFailure>(&records)) {
+            if (failed->kind != Kind::TableMissing && failed->kind != Kind::TooFewColumns)
+                return *failed;
+        }
+        QHash<qint64, QVariantList>& rows = tables[location.table];
+        if (auto* read = std::get_if<std::vector<Record>>(&records)) {
+            for (Record& record : *read)
+                rows.insert(record.location.rowid, std::move(record.fields));
+        }
+    }
+    std::vector<Record> records;
+    for (const WordLocation& location : picked) {
+        const auto rows = tables.constFind(location.table);
+        if (rows == tables.cend())
+            continue;
+        if (const auto row = rows->constFind(location.rowid); row != rows->cend())
+            records.push_back({location, *row});
+    }
+    return std::make_unique<SqliteRecordset>(std::move(opened), databaseFile, QStringLiteral("picked words"),
+                                             std::move(records));
+}
+
+std::variant<std::vector<StoredWord>, StoreFailure> readWords(const QString& databaseFile)
+{
+    auto connection = openConnection(databaseFile, SqlConnection::Access::Read);
+    if (auto* failed = std::get_if<StoreFailure>(&connection))
+        return *failed;
+    std::vector<StoredWord> words;
+    for (int n = 1; n <= 20; ++n) {
+        const QString table = QStringLiteral("word%1").arg(n);
+        auto records = readTable(*std::get<std::unique_ptr<SqlConnection>>(connection), databaseFile, table);
+        if (auto* failed = std::get_if<StoreFailure>(&records)) {
+            if (failed->kind == Kind::TableMissing || failed->kind == Kind::TooFewColumns)
+                continue; // the unit has no words to offer; opening it says why
+            return *failed;
+        }
+        for (const Record& record : std::get<std::vector<Record>>(records))
+            words.push_back({record.location, record.fields[1].toString(), record.fields[2].toString()});
+    }
+    return words;
 }
 
 } // namespace WordStore

@@ -159,6 +159,8 @@ private slots:
     void everyUnitTableOpens();
     void awkwardDirectoryNames_data();
     void awkwardDirectoryNames();
+    void pickedRecordsOfSeveralUnits();
+    void readWordsOfEveryUnit();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -564,6 +566,51 @@ void WordStoreTest::awkwardDirectoryNames()
     QCOMPARE(QDir(dir_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{directory});
     QCOMPARE(QDir(dir_->filePath(directory)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("MyDatas.db")});
+}
+
+void WordStoreTest::pickedRecordsOfSeveralUnits()
+{
+    QVERIFY(createUnit(file_, QStringLiteral("word3"), 3));
+    QVERIFY(createUnit(file_, QStringLiteral("word9"), 2));
+    // Given order, not table order; a record or a table that is gone is left out.
+    auto opened = WordStore::open(file_, std::vector<WordLocation>{{QStringLiteral("word9"), 2},
+                                                                   {QStringLiteral("word3"), 7},
+                                                                   {QStringLiteral("word3"), 1},
+                                                                   {QStringLiteral("word12"), 1},
+                                                                   {QStringLiteral("word3"), 3}});
+    QVERIFY(std::holds_alternative<std::unique_ptr<Recordset>>(opened));
+    auto& records = *std::get<std::unique_ptr<Recordset>>(opened);
+    QCOMPARE(state(records), QStringLiteral("1/3 w2"));
+    QCOMPARE(records.Location(), WordLocation({QStringLiteral("word9"), 2}));
+    QVERIFY(!records.MoveNext());
+    QCOMPARE(state(records), QStringLiteral("2/3 w1"));
+    // A delete removes the record from its own table and nothing else.
+    QVERIFY(!records.Delete());
+    QCOMPARE(records.Location(), std::nullopt);
+    QCOMPARE(rowsInFile(file_, QStringLiteral("word3")), 2);
+    QCOMPARE(rowsInFile(file_, QStringLiteral("word9")), 2);
+    QVERIFY(!records.MoveNext());
+    QCOMPARE(state(records), QStringLiteral("2/2 w3"));
+    QCOMPARE(records.Location(), WordLocation({QStringLiteral("word3"), 3}));
+}
+
+void WordStoreTest::readWordsOfEveryUnit()
+{
+    QVERIFY(createUnit(file_, QStringLiteral("word20"), 1));
+    QVERIFY(createUnit(file_, QStringLiteral("word2"), 2));
+    {
+        Sql sql(file_);
+        QVERIFY(sql.run(QStringLiteral("CREATE TABLE word5 (id INTEGER PRIMARY KEY, chinese TEXT)")));
+    }
+    const auto read = WordStore::readWords(file_);
+    QVERIFY(std::holds_alternative<std::vector<StoredWord>>(read));
+    const auto& words = std::get<std::vector<StoredWord>>(read);
+    QCOMPARE(words.size(), size_t(3));
+    QCOMPARE(words[0].location, WordLocation({QStringLiteral("word2"), 1}));
+    QCOMPARE(words[2].location, WordLocation({QStringLiteral("word20"), 1}));
+    QCOMPARE(words[1].answer, *encodeField(QStringLiteral("w2")));
+    QCOMPARE(words[1].prompt, *encodeField(QStringLiteral("词2")));
+    QVERIFY(std::holds_alternative<StoreFailure>(WordStore::readWords(dir_->filePath(QStringLiteral("none.db")))));
 }
 
 QTEST_GUILESS_MAIN(WordStoreTest)
