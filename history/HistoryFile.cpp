@@ -1,0 +1,328 @@
+#include "HistoryFile.h"
+
+#include "SqlConnection.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+constexpr int SchemaVersion = 1;
+
+// Codes of the word events in the event table.
+int eventCode(DrillEvent::Kind kind)
+{
+    switch (kind) {
+    case DrillEvent::Kind::Answered:
+        return 1;
+    case DrillEvent::Kind::Passed:
+        return 2;
+    case DrillEvent::Kind::Revealed:
+        return 3;
+    case DrillEvent::Kind::Deleted:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+const char* const Schema[] = {
+    // kind: 0 a unit, 1 the error book. test: started in test mode. tested: in test mode throughout.
+    "CREATE TABLE drill (id INTEGER PRIMARY KEY, kind INTEGER NOT NULL, unit TEXT, test INTEGER NOT NULL, "
+    "started TEXT NOT NULL, completed TEXT, accuracy INTEGER, tested INTEGER)",
+    "CREATE INDEX drill_completed ON drill (completed) WHERE completed IS NOT NULL",
+    // A word is its enciphered prompt and answer; misses counts its passes and reveals.
+    "CREATE TABLE word (id INTEGER PRIMARY KEY, prompt BLOB NOT NULL, answer BLOB NOT NULL, "
+    "misses INTEGER NOT NULL DEFAULT 0, UNIQUE (answer, prompt))",
+    "CREATE INDEX word_misses ON word (misses) WHERE misses > 0",
+    // kind: 1 answered, 2 passed over, 3 revealed, 4 deleted as mastered. unit_table and record: where the
+    // word was. shown: an answer typed while it was on screen.
+    "CREATE TABLE event (id INTEGER PRIMARY KEY, drill INTEGER, at TEXT NOT NULL, kind INTEGER NOT NULL, "
+    "word INTEGER NOT NULL, unit_table TEXT, record INTEGER, shown INTEGER)",
+    "CREATE TABLE answered_day (day INTEGER PRIMARY KEY, words INTEGER NOT NULL)",
+    "CREATE TABLE error_book (word INTEGER PRIMARY KEY, unit_table TEXT, record INTEGER, "
+    "streak INTEGER NOT NULL, since TEXT NOT NULL)",
+};
+
+QString timeText(const QDateTime& moment)
+{
+    return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+HistoryFailure openFailure(const QString& file, const QString& reason, const QString& detail)
+{
+    return {QStringLiteral("%1（%2）").arg(reason, QDir::toNativeSeparators(file)),
+            QStringLiteral("%1: %2").arg(file, detail)};
+}
+
+} // namespace
+
+QString HistoryFile::path(const QString& applicationDirectory)
+{
+    return QDir(applicationDirectory).filePath(QStringLiteral("History.db"));
+}
+
+HistoryFile::HistoryFile(std::unique_ptr<SqlConnection> connection, QString file)
+    : connection_(std::move(connection)), file_(std::move(file))
+{
+}
+
+HistoryFile::~HistoryFile() = default;
+
+QSqlDatabase HistoryFile::database() const
+{
+    return connection_->database();
+}
+
+HistoryFailure HistoryFile::failure(const QString& what, const QSqlError& error) const
+{
+    QString reason;
+    switch (error.nativeErrorCode().toInt() & 0xFF) {
+    case 13: // SQLITE_FULL
+        reason = QStringLiteral("磁盘已满");
+        break;
+    case 8: // SQLITE_READONLY
+        reason = QStringLiteral("文件是只读的");
+        break;
+    case 14: // SQLITE_CANTOPEN
+        reason = QStringLiteral("无法打开文件");
+        break;
+    case 11: // SQLITE_CORRUPT
+    case 26: // SQLITE_NOTADB
+        reason = QStringLiteral("文件已损坏，或不是学习记录");
+        break;
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        reason = QStringLiteral("文件正被其他程序使用");
+        break;
+    default:
+        reason = QStringLiteral("读写出错");
+        break;
+    }
+    return openFailure(file_, reason, QStringLiteral("%1: %2").arg(what, error.text()));
+}
+
+std::variant<std::unique_ptr<HistoryFile>, HistoryFailure> HistoryFile::open(const QString& file, Mode mode)
+{
+    if (mode == Mode::Read && !QFileInfo(file).isFile())
+        return openFailure(file, QStringLiteral("找不到文件"), QStringLiteral("does not exist"));
+    auto connection = std::make_unique<SqlConnection>();
+    if (!connection->open(file, mode == Mode::Write ? SqlConnection::Access::Create : SqlConnection::Access::Write))
+        return openFailure(file, QStringLiteral("无法打开文件"), connection->lastError());
+    std::unique_ptr<HistoryFile> history(new HistoryFile(std::move(connection), file));
+
+    QSqlQuery query(history->database());
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return history->failure(QStringLiteral("reading the schema version"), query.lastError());
+    const int version = query.value(0).toInt();
+    if (version > SchemaVersion)
+        return openFailure(file, QStringLiteral("文件由更新版本的 Vokabo 写成"),
+                           QStringLiteral("schema version %1, this program knows %2").arg(version).arg(SchemaVersion));
+    if (version == 0) {
+        if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next())
+            return history->failure(QStringLiteral("reading the tables"), query.lastError());
+        if (query.value(0).toInt() != 0)
+            return openFailure(file, QStringLiteral("文件不是学习记录"),
+                               QStringLiteral("a database with tables but no schema version"));
+        if (mode == Mode::Read)
+            return history; // an empty record
+        // Nothing of the record depends on the last moments before a power cut; the rest stays whole.
+        if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+            return history->failure(QStringLiteral("choosing the journal"), query.lastError());
+        QSqlDatabase db = history->database();
+        if (!db.transaction())
+            return history->failure(QStringLiteral("creating the tables"), db.lastError());
+        for (const char* statement : Schema) {
+            if (!query.exec(QLatin1String(statement))) {
+                const HistoryFailure failed = history->failure(QStringLiteral("creating the tables"), query.lastError());
+                db.rollback();
+                return failed;
+            }
+        }
+        if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion)) || !db.commit()) {
+            const HistoryFailure failed = history->failure(QStringLiteral("creating the tables"), query.lastError());
+            db.rollback();
+            return failed;
+        }
+    }
+    if (!query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+        return history->failure(QStringLiteral("setting up"), query.lastError());
+    return history;
+}
+
+// The statements of writing, prepared once: a drill of a thousand words runs each a thousand times.
+struct HistoryFile::Statements {
+    explicit Statements(const QSqlDatabase& db)
+        : addDrill(db), completeDrill(db), findWord(db), addWord(db), addEvent(db), countDay(db), countMiss(db),
+          putEntry(db), removeEntry(db)
+    {
+    }
+    // The error of the first statement that does not prepare.
+    std::optional<QSqlError> prepare()
+    {
+        const bool prepared = addDrill.prepare(QStringLiteral("INSERT INTO drill (kind, unit, test, started) VALUES (?, ?, ?, ?)")) &&
+               completeDrill.prepare(
+                   QStringLiteral("UPDATE drill SET completed = ?, accuracy = ?, tested = ? WHERE id = ?")) &&
+               findWord.prepare(QStringLiteral("SELECT id FROM word WHERE answer = ? AND prompt = ?")) &&
+               addWord.prepare(QStringLiteral("INSERT INTO word (prompt, answer) VALUES (?, ?)")) &&
+               addEvent.prepare(QStringLiteral("INSERT INTO event (drill, at, kind, word, unit_table, record, shown) "
+                                               "VALUES (?, ?, ?, ?, ?, ?, ?)")) &&
+               countDay.prepare(QStringLiteral("INSERT INTO answered_day (day, words) VALUES (?, 1) "
+                                               "ON CONFLICT (day) DO UPDATE SET words = words + 1")) &&
+               countMiss.prepare(QStringLiteral("UPDATE word SET misses = misses + 1 WHERE id = ?")) &&
+               putEntry.prepare(QStringLiteral("INSERT INTO error_book (word, unit_table, record, streak, since) "
+                                               "VALUES (?, ?, ?, ?, ?) ON CONFLICT (word) DO UPDATE SET "
+                                               "unit_table = excluded.unit_table, record = excluded.record, "
+                                               "streak = excluded.streak")) &&
+               removeEntry.prepare(QStringLiteral("DELETE FROM error_book WHERE word = ?"));
+        if (prepared)
+            return std::nullopt;
+        for (const QSqlQuery* query : {&addDrill, &completeDrill, &findWord, &addWord, &addEvent, &countDay,
+                                       &countMiss, &putEntry, &removeEntry}) {
+            if (query->lastError().isValid())
+                return query->lastError();
+        }
+        return QSqlError();
+    }
+    QSqlQuery addDrill, completeDrill, findWord, addWord, addEvent, countDay, countMiss, putEntry, removeEntry;
+};
+
+std::optional<HistoryFailure> HistoryFile::run(QSqlQuery& query, const QVariantList& values, const QString& what)
+{
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values[i]);
+    if (query.exec())
+        return std::nullopt;
+    return failure(what, query.lastError());
+}
+
+std::variant<qint64, HistoryFailure> HistoryFile::wordId(const DrillWord& word)
+{
+    const WordKey key = wordKey(word.prompt, word.answer);
+    if (const auto known = wordIds_.constFind(key); known != wordIds_.cend())
+        return *known;
+    QSqlQuery& find = statements_->findWord;
+    if (auto failed = run(find, {key.answer, key.prompt}, QStringLiteral("finding a word")))
+        return *failed;
+    qint64 id = 0;
+    if (find.next()) {
+        id = find.value(0).toLongLong();
+        find.finish();
+    } else {
+        find.finish();
+        if (auto failed = run(statements_->addWord, {key.prompt, key.answer}, QStringLiteral("adding a word")))
+            return *failed;
+        id = statements_->addWord.lastInsertId().toLongLong();
+    }
+    wordIds_.insert(key, id);
+    newWordIds_.push_back(key);
+    return id;
+}
+
+std::optional<HistoryFailure> HistoryFile::writeOne(const HistoryWrite& write)
+{
+    const DrillEvent& event = write.event;
+    Statements& sql = *statements_;
+    switch (event.kind) {
+    case DrillEvent::Kind::Started: {
+        const bool unit = event.drill == DrillKind::Unit;
+        if (auto failed = run(sql.addDrill,
+                              {unit ? 0 : 1, unit ? QVariant(event.unitCode) : QVariant(QMetaType(QMetaType::QString)),
+                               event.testMode ? 1 : 0, timeText(event.at)},
+                              QStringLiteral("adding a drill")))
+            return failed;
+        drill_ = sql.addDrill.lastInsertId().toLongLong();
+        return std::nullopt;
+    }
+    case DrillEvent::Kind::Completed:
+        if (!drill_)
+            return std::nullopt; // its start is not in the record
+        return run(sql.completeDrill,
+                   {timeText(event.at), event.accuracy ? QVariant(*event.accuracy) : QVariant(QMetaType(QMetaType::Int)),
+                    event.testMode ? 1 : 0, *drill_},
+                   QStringLiteral("completing a drill"));
+    default:
+        break;
+    }
+
+    const auto found = wordId(event.word);
+    if (const auto* failed = std::get_if<HistoryFailure>(&found))
+        return *failed;
+    const qint64 word = std::get<qint64>(found);
+    const QVariant none(QMetaType(QMetaType::Int));
+    if (auto failed = run(sql.addEvent,
+                          {drill_ ? QVariant(*drill_) : none, timeText(event.at), eventCode(event.kind), word,
+                           event.word.location.table, event.word.location.rowid,
+                           event.kind == DrillEvent::Kind::Answered ? QVariant(event.answerShown ? 1 : 0) : none},
+                          QStringLiteral("adding an event")))
+        return failed;
+
+    // The totals that the statistics window shows at once, kept with the events that make them.
+    if (event.kind == DrillEvent::Kind::Answered) {
+        if (auto failed = run(sql.countDay, {event.at.date().toJulianDay()}, QStringLiteral("counting the day's words")))
+            return failed;
+    } else if (event.kind == DrillEvent::Kind::Passed || event.kind == DrillEvent::Kind::Revealed) {
+        if (auto failed = run(sql.countMiss, {word}, QStringLiteral("counting a miss")))
+            return failed;
+    }
+
+    const ErrorBookChange& change = write.change;
+    if (change.kind == ErrorBookChange::Kind::Put)
+        return run(sql.putEntry,
+                   {word, change.entry.location.table, change.entry.location.rowid, change.entry.streak,
+                    timeText(change.entry.since)},
+                   QStringLiteral("updating the error book"));
+    if (change.kind == ErrorBookChange::Kind::Remove)
+        return run(sql.removeEntry, {word}, QStringLiteral("updating the error book"));
+    return std::nullopt;
+}
+
+std::optional<HistoryFailure> HistoryFile::write(const std::vector<HistoryWrite>& batch)
+{
+    QSqlDatabase db = database();
+    if (!statements_) {
+        auto statements = std::make_unique<Statements>(db);
+        if (const auto error = statements->prepare())
+            return failure(QStringLiteral("preparing the statements"), *error);
+        statements_ = std::move(statements);
+    }
+    if (!db.transaction())
+        return failure(QStringLiteral("starting a transaction"), db.lastError());
+    const std::optional<qint64> drillBefore = drill_;
+    newWordIds_.clear();
+    std::optional<HistoryFailure> failed;
+    for (const HistoryWrite& write : batch) {
+        if ((failed = writeOne(write)))
+            break;
+    }
+    if (!failed && !db.commit())
+        failed = failure(QStringLiteral("committing"), db.lastError());
+    if (failed) {
+        db.rollback();
+        drill_ = drillBefore;
+        for (const WordKey& key : newWordIds_)
+            wordIds_.remove(key);
+    }
+    return failed;
+}
+
+std::variant<std::vector<ErrorBookEntry>, HistoryFailure> HistoryFile::readErrorBook() const
+{
+    QSqlQuery query(database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT w.prompt, w.answer, e.unit_table, e.record, e.streak, e.since "
+                                   "FROM error_book e JOIN word w ON w.id = e.word ORDER BY e.since, e.rowid")))
+        return failure(QStringLiteral("reading the error book"), query.lastError());
+    std::vector<ErrorBookEntry> entries;
+    while (query.next()) {
+        entries.push_back({{query.value(0).toByteArray(), query.value(1).toByteArray()},
+                           {query.value(2).toString(), query.value(3).toLongLong()},
+                           query.value(4).toInt(),
+                           QDateTime::fromString(query.value(5).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+    }
+    if (query.lastError().isValid())
+        return failure(QStringLiteral("reading the error book"), query.lastError());
+    return entries;
+}

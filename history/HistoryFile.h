@@ -1,0 +1,68 @@
+#pragma once
+
+#include "DrillEvent.h"
+#include "ErrorBook.h"
+
+#include <QHash>
+#include <QVariantList>
+#include <QSqlDatabase>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <variant>
+#include <vector>
+
+class SqlConnection;
+
+// Why the learning record could not be read or written: the reason for the learner (Chinese, to follow
+// "学习记录无法保存："), and a detail for whoever debugs.
+struct HistoryFailure {
+    QString reason;
+    QString detail;
+};
+
+// An event with what it did to the error book: one unit of writing.
+struct HistoryWrite {
+    DrillEvent event;
+    ErrorBookChange change;
+};
+
+// "History.db" beside the word database: the drills, the word events and the error book. It keeps no
+// clear text of a word, only the enciphered forms of the word database. One connection, to be used from
+// one thread.
+class HistoryFile {
+public:
+    enum class Mode { Read, Write }; // Write creates the file and its tables when they are missing
+
+    static QString path(const QString& applicationDirectory);
+    static std::variant<std::unique_ptr<HistoryFile>, HistoryFailure> open(const QString& file, Mode mode);
+
+    ~HistoryFile();
+    HistoryFile(const HistoryFile&) = delete;
+    HistoryFile& operator=(const HistoryFile&) = delete;
+
+    // All of the batch in one transaction, or nothing of it.
+    [[nodiscard]] std::optional<HistoryFailure> write(const std::vector<HistoryWrite>& batch);
+    std::variant<std::vector<ErrorBookEntry>, HistoryFailure> readErrorBook() const;
+
+    QSqlDatabase database() const;
+    QString file() const { return file_; }
+
+    // A failure of the last statement run on `database`, worded for the learner.
+    HistoryFailure failure(const QString& what, const class QSqlError& error) const;
+
+private:
+    struct Statements;
+
+    HistoryFile(std::unique_ptr<SqlConnection> connection, QString file);
+    std::optional<HistoryFailure> writeOne(const HistoryWrite& write);
+    std::variant<qint64, HistoryFailure> wordId(const DrillWord& word);
+    std::optional<HistoryFailure> run(class QSqlQuery& query, const QVariantList& values, const QString& what);
+
+    std::unique_ptr<SqlConnection> connection_;
+    std::unique_ptr<Statements> statements_; // destroyed before the connection
+    QString file_;
+    std::optional<qint64> drill_;     // the drill that word events belong to
+    QHash<WordKey, qint64> wordIds_;  // rows of the word table met so far
+    std::vector<WordKey> newWordIds_; // added to wordIds_ in the open transaction
+};
