@@ -38,9 +38,10 @@ DrillEngine::DrillEngine(SharedState& shared, SettingsFile& settings, Messenger&
 {
 }
 
-void DrillEngine::setRecordset(std::unique_ptr<Recordset> recordset)
+void DrillEngine::setRecordset(std::unique_ptr<Recordset> recordset, DrillKind kind)
 {
     recordset_ = std::move(recordset);
+    kind_ = kind;
 }
 
 void DrillEngine::closeRecordset()
@@ -64,6 +65,7 @@ void DrillEngine::Option2_Click()
     controls_.Label3Visible = true;
     controls_.Label5Visible = true;
     controls_.rightSumVisible = false;
+    practiceUsed_ = true;
 }
 
 void DrillEngine::Label1_MouseMove()
@@ -96,6 +98,8 @@ void DrillEngine::Command5_Click()
     controls_.Timer1Enabled = true;
     controls_.Command7Enabled = true;
     controls_.Command6Enabled = true;
+    practiceUsed_ = controls_.Option2;
+    notify(DrillEvent::Kind::Started);
     ShowCurrentWord();
     controls_.rightSum.clear();
     controls_.focusText6 = true;
@@ -105,6 +109,10 @@ void DrillEngine::Command6_Click()
 {
     controls_.Label3Visible = true;
     controls_.Label5Visible = true;
+    if (const auto word = currentWord(); word && controls_.Command6Enabled && !answerRevealed_) {
+        answerRevealed_ = true;
+        notify(DrillEvent::Kind::Revealed, *word);
+    }
     if (autoSpeak_)
         speakAnswer();
 }
@@ -131,6 +139,8 @@ void DrillEngine::Command7_Click()
     controls_.delCheckTicked = false;
     LastAnswer = controls_.Label5;
     ++WrongCount;
+    if (const auto word = currentWord())
+        notify(DrillEvent::Kind::Passed, *word);
     AdvanceWord();
 }
 
@@ -140,6 +150,7 @@ void DrillEngine::ShowCurrentWord()
         controls_.Label3Visible = false;
         controls_.Label5Visible = false;
     }
+    answerRevealed_ = false;
     if (!recordset_)
         return;
     // Past the last record the labels keep the last word, so that the completion message stands over it.
@@ -193,8 +204,11 @@ void DrillEngine::AdvanceWord(bool untickAfterMove)
 
 void DrillEngine::CompleteUnit()
 {
-    (void)settings_.WriteIniValue(QStringLiteral("LastDate"), shared_.UnitCode,
-                                  formatMomentText(clock_.now()));
+    // The error book is no unit: its drills leave the review dates alone.
+    if (kind_ == DrillKind::Unit)
+        (void)settings_.WriteIniValue(QStringLiteral("LastDate"), shared_.UnitCode,
+                                      formatMomentText(clock_.now()));
+    notify(DrillEvent::Kind::Completed);
     messenger_.showMessage(QStringLiteral("恭喜您，终于完成练习了"), MessageTitle);
     controls_.Timer1Enabled = false;
     controls_.delCheckCaption = UntickedCaption;
@@ -229,9 +243,14 @@ void DrillEngine::Timer1_Timer(const QString& text6, bool delCheckTicked)
     LastAnswer = answer;
     if (autoSpeak_ && speaker_)
         speaker_->speak(answer);
+    const auto word = currentWord();
+    if (word)
+        notify(DrillEvent::Kind::Answered, *word, controls_.Label5Visible);
     if (controls_.delCheckTicked) {
         if (const auto deleted = recordset_ ? recordset_->Delete() : std::nullopt)
             report(*deleted); // the word stays in the unit; the correct answer still moves on
+        else if (word)
+            notify(DrillEvent::Kind::Deleted, *word);
     }
     AdvanceWord(true);
 }
@@ -245,6 +264,33 @@ void DrillEngine::stopDrill()
     controls_.Label5.clear();
     controls_.Label7.clear();
     controls_.rightSum.clear();
+}
+
+std::optional<DrillWord> DrillEngine::currentWord() const
+{
+    const auto location = recordset_ ? recordset_->Location() : std::nullopt;
+    if (!location)
+        return std::nullopt;
+    return DrillWord{*location, recordset_->Field(1).value_or(QString()), recordset_->Field(2).value_or(QString())};
+}
+
+void DrillEngine::notify(DrillEvent::Kind kind, const DrillWord& word, bool answerShown)
+{
+    if (!observer_)
+        return;
+    DrillEvent event;
+    event.kind = kind;
+    event.at = clock_.now();
+    event.drill = kind_;
+    event.word = word;
+    event.answerShown = answerShown;
+    if (kind == DrillEvent::Kind::Started || kind == DrillEvent::Kind::Completed) {
+        event.unitCode = kind_ == DrillKind::Unit ? shared_.UnitCode : QString();
+        event.testMode = kind == DrillEvent::Kind::Started ? controls_.Option1 : !practiceUsed_;
+    }
+    if (kind == DrillEvent::Kind::Completed && DoneCount > 0)
+        event.accuracy = Accuracy;
+    observer_->drillEvent(event);
 }
 
 void DrillEngine::report(const StoreFailure& failure)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DateText.h"
+#include "DrillEvent.h"
 #include "FieldCipher.h"
 #include "IniFile.h"
 #include "Recordset.h"
@@ -66,8 +67,12 @@ class DrillEngine {
 public:
     DrillEngine(SharedState& shared, SettingsFile& settings, Messenger& messenger, const Clock& clock);
 
-    // The recordset of the unit opened last; replaces the one before.
-    void setRecordset(std::unique_ptr<Recordset> recordset);
+    // The recordset of the unit opened last, or of the error book; replaces the one before. Completing an
+    // error-book drill records no date.
+    void setRecordset(std::unique_ptr<Recordset> recordset, DrillKind kind = DrillKind::Unit);
+    DrillKind drillKind() const { return kind_; }
+    // Where the drill reports what the learner does; none by default.
+    void setObserver(DrillObserver* observer) { observer_ = observer; }
     void closeRecordset();
     Recordset* recordset() const { return recordset_.get(); }
 
@@ -108,6 +113,8 @@ private:
     void stopDrill();
     void report(const StoreFailure& failure);
     QString decryptField(int position);
+    std::optional<DrillWord> currentWord() const;
+    void notify(DrillEvent::Kind kind, const DrillWord& word = {}, bool answerShown = false);
 
     SharedState& shared_;
     SettingsFile& settings_;
@@ -119,6 +126,10 @@ private:
     bool inHandler_ = false;
     Speaker* speaker_ = nullptr;
     bool autoSpeak_ = false;
+    DrillKind kind_ = DrillKind::Unit;
+    DrillObserver* observer_ = nullptr;
+    bool answerRevealed_ = false; // the current word's answer was asked for
+    bool practiceUsed_ = false;   // the drill has been in practice mode since Start
 };
 
 // Str() of the progress line: a blank before a number that is 0 or more.

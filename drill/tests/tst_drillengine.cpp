@@ -24,6 +24,32 @@ struct RecordingMessenger final : Messenger {
     }
 };
 
+// The drill's events in short: S started, a answered (* with the answer on screen), p passed over,
+// r revealed, d deleted, C completed; with the record's rowid, the mode (t or p) and the accuracy.
+struct RecordingObserver final : DrillObserver {
+    QStringList log;
+    QList<DrillEvent> events;
+    void drillEvent(const DrillEvent& event) override
+    {
+        events.append(event);
+        const bool test = event.testMode;
+        switch (event.kind) {
+        case DrillEvent::Kind::Started:
+            log << QStringLiteral("S") + (test ? u't' : u'p');
+            break;
+        case DrillEvent::Kind::Completed:
+            log << QStringLiteral("C%1").arg(event.accuracy ? QString::number(*event.accuracy) : QStringLiteral("-")) +
+                       (test ? u't' : u'p');
+            break;
+        default:
+            log << QStringLiteral("%1%2%3")
+                       .arg(QChar(u"SaprdC"[int(event.kind)]))
+                       .arg(event.word.location.rowid)
+                       .arg(event.answerShown ? QStringLiteral("*") : QString());
+        }
+    }
+};
+
 struct FixedClock final : Clock {
     QDateTime moment{QDate(2026, 3, 9), QTime(14, 5, 9)};
     QDateTime now() const override { return moment; }
@@ -598,6 +624,76 @@ private slots:
         engine.toggleAutoSpeak();
         QVERIFY(engine.autoSpeak());
         QCOMPARE(engine.controls().statusMessage, QStringLiteral("自动朗读：开（设置未能保存）"));
+    }
+
+    void eventsOfADrill_data()
+    {
+        QTest::addColumn<int>("words");
+        QTest::addColumn<bool>("practice");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("log");
+        QTest::newRow("answered, passed over, revealed")
+            << 3 << false << "anga" << "St a1 p2 r3 a3* C67t";
+        QTest::newRow("revealed twice, reported once") << 1 << false << "gga" << "St r1 a1* C100t";
+        QTest::newRow("mastered") << 2 << false << "ad" << "St a1 a2 d2 C100t";
+        QTest::newRow("only word mastered: nothing to measure") << 1 << false << "d" << "St a1 d1 C-t";
+        QTest::newRow("practice mode shows every answer") << 2 << true << "an" << "Sp a1* p2 C50p";
+        QTest::newRow("a pass past the end is no word") << 1 << false << "n" << "St p1 C0t";
+    }
+    void eventsOfADrill()
+    {
+        QFETCH(int, words);
+        QFETCH(bool, practice);
+        QFETCH(QString, script);
+        Drill drill(numberedWords(words));
+        RecordingObserver observer;
+        drill.engine.setObserver(&observer);
+        if (practice)
+            drill.engine.Option2_Click();
+        drill.engine.Command5_Click();
+        drill.play(script);
+        QTEST(observer.log.join(u' '), "log");
+        QCOMPARE(observer.events.front().unitCode, QStringLiteral("23"));
+        QCOMPARE(observer.events.front().at, drill.clock.moment);
+        QCOMPARE(observer.events[1].word.location.table, QStringLiteral("word7"));
+        QCOMPARE(observer.events[1].word.answer, *encodeField(QStringLiteral("word1")));
+    }
+
+    void switchingToPracticeMarksTheDrill()
+    {
+        Drill drill(numberedWords(2));
+        RecordingObserver observer;
+        drill.engine.setObserver(&observer);
+        drill.engine.Command5_Click();
+        drill.engine.Option2_Click();
+        drill.engine.Option1_Click();
+        drill.play(QStringLiteral("aa"));
+        QCOMPARE(observer.log.join(u' '), QStringLiteral("St a1* a2 C100p"));
+    }
+
+    void errorBookDrillRecordsNoDate()
+    {
+        Drill drill(numberedWords(2));
+        RecordingObserver observer;
+        drill.engine.setObserver(&observer);
+        auto picked = WordStore::open(drill.databaseFile(), std::vector<WordLocation>{{QStringLiteral("word7"), 2}});
+        drill.engine.setRecordset(std::move(std::get<std::unique_ptr<Recordset>>(picked)), DrillKind::ErrorBook);
+        drill.engine.Command5_Click();
+        drill.play(QStringLiteral("d"));
+        QCOMPARE(drill.messenger.shown.size(), 1);
+        QCOMPARE(drill.messenger.shown.front().text, QStringLiteral("恭喜您，终于完成练习了"));
+        QVERIFY(!QFile::exists(drill.settings.path()));
+        QCOMPARE(observer.log.join(u' '), QStringLiteral("St a2 d2 C-t"));
+        QCOMPARE(observer.events.front().drill, DrillKind::ErrorBook);
+        QVERIFY(observer.events.front().unitCode.isEmpty());
+        QCOMPARE(rowsInFile(drill.databaseFile(), QStringLiteral("word7")), 1);
+
+        // Opening a unit again makes its drills record their dates again.
+        drill.open(QStringLiteral("word7"));
+        drill.engine.Command5_Click();
+        drill.play(QStringLiteral("a"));
+        QCOMPARE(drill.settings.ReadIniValue(QStringLiteral("LastDate"), QStringLiteral("23")),
+                 QStringLiteral("2026/3/9 14:05:09"));
     }
 
     void mouseMovesSetTheNoticeWeight()
