@@ -16,6 +16,9 @@ AppShell::AppShell(QString applicationDirectory, Messenger& messages, const Cloc
       settings_(applicationDirectory_), form2_(std::make_unique<Form2>())
 {
     form2_->setWindowIcon(programIcon());
+    learning_ = std::make_unique<LearningFeatures>(
+        applicationDirectory_, messages_, clock_, *form2_,
+        [this](std::unique_ptr<Recordset> words) { showDrill(std::move(words), DrillKind::ErrorBook); });
     connect(form2_.get(), &Form2::unitClicked, this, &AppShell::OpenUnit);
     connect(form2_.get(), &Form2::unloading, this, [this] {
         // Our choice: an open unit is closed before the end, as the study window's own close does.
@@ -41,6 +44,7 @@ Form1& AppShell::ensureStudyWindow()
         form1_->engine().setSpeaker(&speaker_);
         connect(form1_.get(), &Form1::returnToMenuClicked, this, &AppShell::Command8_Click);
         connect(form1_.get(), &Form1::unloading, this, &AppShell::end);
+        form1_->engine().setObserver(learning_.get());
         form1_->Form_Load();
     }
     return *form1_;
@@ -50,7 +54,7 @@ void AppShell::OpenUnit(const QString& code, const QString& table)
 {
     shared_.UnitCode = code;
     shared_.UnitTable = table;
-    Form1& study = ensureStudyWindow();
+    ensureStudyWindow();
     auto opened = WordStore::open(WordStore::databasePath(applicationDirectory_), table);
     if (auto* failure = std::get_if<StoreFailure>(&opened)) {
         std::fprintf(stderr, "vokabo: opening unit %s: %s\n", qUtf8Printable(code),
@@ -60,7 +64,13 @@ void AppShell::OpenUnit(const QString& code, const QString& table)
         messages_.showMessage(QStringLiteral("无法打开%1：%2").arg(which, failure->message), MessageTitle);
         return;
     }
-    study.engine().setRecordset(std::move(std::get<std::unique_ptr<Recordset>>(opened)));
+    showDrill(std::move(std::get<std::unique_ptr<Recordset>>(opened)), DrillKind::Unit);
+}
+
+void AppShell::showDrill(std::unique_ptr<Recordset> recordset, DrillKind kind)
+{
+    Form1& study = ensureStudyWindow();
+    study.engine().setRecordset(std::move(recordset), kind);
     study.show();
     form2_->hide();
 }

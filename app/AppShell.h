@@ -2,6 +2,7 @@
 
 #include "DrillEngine.h"
 #include "IniFile.h"
+#include "LearningFeatures.h"
 #include "MenuWindow.h"
 #include "StudyWindow.h"
 #include "TextToSpeechSpeaker.h"
@@ -34,6 +35,7 @@ public:
     // Null until the first unit is opened.
     Form1* studyWindow() { return form1_.get(); }
     TextToSpeechSpeaker& speaker() { return speaker_; }
+    LearningFeatures& learning() { return *learning_; }
 
 signals:
     // Either window was closed; the program ends.
@@ -41,6 +43,8 @@ signals:
 
 private:
     Form1& ensureStudyWindow();
+    // Puts an open recordset before the learner in the study window.
+    void showDrill(std::unique_ptr<Recordset> recordset, DrillKind kind);
     void end();
 
     QString applicationDirectory_;
@@ -49,6 +53,7 @@ private:
     mdlINI settings_;
     SharedState shared_;
     TextToSpeechSpeaker speaker_; // its engine is created on the first word spoken
+    std::unique_ptr<LearningFeatures> learning_; // outlives the windows, whose drill reports to it
     std::unique_ptr<Form2> form2_;
     std::unique_ptr<Form1> form1_;
     bool ended_ = false;

@@ -20,7 +20,7 @@ esac
 # pulseaudio: the speech tests play into a null sink of a private sound server.
 packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libgl-dev libssl-dev libbenchmark-dev
     fonts-noto-cjk mdbtools-dev file dpkg-dev desktop-file-utils appstream lintian
-    qt6-speech-dev qt6-declarative-dev qt6-speech-flite-plugin pulseaudio)
+    qt6-speech-dev qt6-declarative-dev qt6-speech-flite-plugin pulseaudio qt6-charts-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -7,10 +7,12 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextToSpeech>
 #include <QtTest>
@@ -21,7 +23,8 @@ const QDateTime Now(QDate(2024, 3, 20), QTime(10, 0));
 
 class FixedClock final : public Clock {
 public:
-    QDateTime now() const override { return Now; }
+    QDateTime now() const override { return moment; }
+    QDateTime moment = Now;
 };
 
 struct RecordingMessenger final : Messenger {
@@ -70,6 +73,8 @@ private slots:
     void closingEitherWindowEnds();
     void iconAndFonts();
     void ctrlJSpeaksTheWordOfAStartedDrill();
+    void errorBookFromTheMenu();
+    void recordThatCannotBeSaved();
 };
 
 void TestVokabo::wholeUnitThroughTheWindows()
@@ -257,6 +262,119 @@ void TestVokabo::ctrlJSpeaksTheWordOfAStartedDrill()
     QVERIFY2(finished.front().front().toBool(), qPrintable(shell.speaker().problem()));
     QVERIFY(states.contains({QVariant::fromValue(QTextToSpeech::Speaking)}));
     QCOMPARE(control<QLabel>(study, "Label4")->text(), QStringLiteral("苹果")); // the drill goes on
+}
+
+// The right-click menu of the menu window, opened over a unit button: its entries, each with whether it
+// can be chosen; the menu is closed again.
+QStringList rightClickMenu(Form2& menu)
+{
+    QStringList entries;
+    QTimer::singleShot(0, &menu, [&] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (const QAction* action : popup->actions())
+                entries << action->text() + (action->isEnabled() ? "" : " (disabled)");
+            popup->close();
+        }
+    });
+    QWidget* button = control(&menu, "Command7");
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(10, 10), button->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(button, &click);
+    // The offscreen platform gives the focus back to no window when a popup closes.
+    menu.activateWindow();
+    if (!QTest::qWaitForWindowActive(&menu))
+        entries << "menu window not active";
+    return entries;
+}
+
+void TestVokabo::errorBookFromTheMenu()
+{
+    QTemporaryDir dir;
+    QVERIFY(makeDatabase(WordStore::databasePath(dir.path()),
+                         {{"word1", {{"苹果", "apple"}, {"香蕉", "banana"}, {"樱桃", "cherry"}, {"葡萄", "grape"}}}}));
+    RecordingMessenger messages;
+    FixedClock clock;
+    AppShell shell(dir.path(), messages, clock);
+    shell.start();
+    Form2& menu = shell.menuWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&menu));
+    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（0个） (disabled)", "学习统计"}));
+    QTest::keyClick(&menu, Qt::Key_F5);
+    QCOMPARE(messages.shown.takeLast(), QStringList({"提示信息", "错题本是空的"}));
+
+    // A unit drill that passes over two words and reveals one.
+    QTest::mouseClick(control(&menu, "Command1"), Qt::LeftButton);
+    Form1* study = shell.studyWindow();
+    auto* prompt = control<QLabel>(study, "Label4");
+    auto* input = control(study, "Text6");
+    QTest::mouseClick(control(study, "Command5"), Qt::LeftButton);
+    QTest::mouseClick(control(study, "Command7"), Qt::LeftButton);
+    QTest::keyClicks(input, "banana");
+    QTRY_COMPARE(prompt->text(), QStringLiteral("樱桃"));
+    QTest::mouseClick(control(study, "Command6"), Qt::LeftButton);
+    QTest::keyClicks(input, "cherry");
+    QTRY_COMPARE(prompt->text(), QStringLiteral("葡萄"));
+    QTest::mouseClick(control(study, "Command7"), Qt::LeftButton);
+    QCOMPARE(messages.shown.takeLast()[1], QStringLiteral("恭喜您，终于完成练习了"));
+    const QString completed = mdlINI(dir.path()).ReadIniValue("LastDate", "11");
+    QTest::mouseClick(control(study, "Command8"), Qt::LeftButton);
+    QVERIFY(QTest::qWaitForWindowActive(&menu));
+    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（3个）", "学习统计"}));
+
+    // Two clean drills of the error book, a day later, empty it and leave the unit's date alone.
+    clock.moment = Now.addDays(1);
+    for (int drill = 0; drill < 2; ++drill) {
+        QTest::keyClick(&menu, Qt::Key_F5);
+        QVERIFY(study->isVisible() && !menu.isVisible());
+        QTest::mouseClick(control(study, "Command5"), Qt::LeftButton);
+        QCOMPARE(control<QLabel>(study, "Label7")->text(), QStringLiteral("当前单元中共有 3 个单词,当前为 第  1 个"));
+        for (const auto& [meaning, word] : {std::pair{"苹果", "apple"}, {"樱桃", "cherry"}, {"葡萄", "grape"}}) {
+            QTRY_COMPARE(prompt->text(), QString::fromUtf8(meaning));
+            QTest::keyClicks(input, word);
+        }
+        QTRY_COMPARE(messages.shown.size(), 1);
+        QCOMPARE(messages.shown.takeLast()[1], QStringLiteral("恭喜您，终于完成练习了"));
+        QTest::mouseClick(control(study, "Command8"), Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowActive(&menu));
+    }
+    QCOMPARE(mdlINI(dir.path()).ReadIniValue("LastDate", "11"), completed);
+    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（0个） (disabled)", "学习统计"}));
+    QTest::keyClick(&menu, Qt::Key_F5);
+    QCOMPARE(messages.shown.takeLast(), QStringList({"提示信息", "错题本是空的"}));
+
+    // The statistics window, from the module beside the program.
+    QTest::keyClick(&menu, Qt::Key_F6);
+    QWidget* statistics = shell.learning().statisticsWindow();
+    QVERIFY2(statistics, qPrintable(messages.shown.isEmpty() ? QString() : messages.shown.last().join(' ')));
+    QVERIFY(QTest::qWaitForWindowExposed(statistics));
+    QCOMPARE(statistics->windowTitle(), QStringLiteral("学习统计"));
+    auto* units = statistics->findChild<QTableWidget*>("unitTable");
+    QCOMPARE(units->item(0, 3)->text(), QStringLiteral("1")); // error-book drills are no unit's
+    QCOMPARE(units->item(0, 6)->text(), QStringLiteral("0"));
+    QCOMPARE(statistics->findChild<QTableWidget*>("missedWords")->rowCount(), 3);
+}
+
+void TestVokabo::recordThatCannotBeSaved()
+{
+    QTemporaryDir dir;
+    QVERIFY(makeDatabase(WordStore::databasePath(dir.path()), {{"word1", {{"苹果", "apple"}, {"香蕉", "banana"}}}}));
+    QVERIFY(QDir(dir.path()).mkdir("History.db"));
+    RecordingMessenger messages;
+    FixedClock clock;
+    AppShell shell(dir.path(), messages, clock);
+    shell.start();
+    shell.OpenUnit("11", "word1");
+    Form1* study = shell.studyWindow();
+    QTest::mouseClick(control(study, "Command5"), Qt::LeftButton);
+    QTest::mouseClick(control(study, "Command7"), Qt::LeftButton);
+    QTRY_COMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.shown[0][0], QStringLiteral("提示信息"));
+    QVERIFY2(messages.shown[0][1].startsWith(QStringLiteral("学习记录无法保存：")), qPrintable(messages.shown[0][1]));
+    // The drill goes on, and says so no more.
+    QTest::keyClicks(control(study, "Text6"), "banana");
+    QTRY_COMPARE(messages.shown.size(), 2);
+    QCOMPARE(messages.shown[1][1], QStringLiteral("恭喜您，终于完成练习了"));
+    QTest::qWait(100);
+    QCOMPARE(messages.shown.size(), 2);
 }
 
 QTEST_MAIN(TestVokabo)

@@ -1,0 +1,138 @@
+#include "LearningFeatures.h"
+
+#include "ProgramIcon.h"
+#include "WordStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QMenu>
+#include <QScreen>
+#include <QShortcut>
+#include <QWidget>
+#include <cstdio>
+
+LearningFeatures::LearningFeatures(QString applicationDirectory, Messenger& messages, const Clock& clock,
+                                   QWidget& menuWindow, OpenDrill openErrorBook)
+    : applicationDirectory_(std::move(applicationDirectory)), messages_(messages), clock_(clock),
+      menuWindow_(menuWindow), openErrorBook_(std::move(openErrorBook))
+{
+    // The unit buttons and the legend pass a right click on to the window.
+    menuWindow_.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&menuWindow_, &QWidget::customContextMenuRequested, this, &LearningFeatures::showMenu);
+    connect(new QShortcut(QKeySequence(Qt::Key_F5), &menuWindow_), &QShortcut::activated, this,
+            &LearningFeatures::openErrorBook);
+    connect(new QShortcut(QKeySequence(Qt::Key_F6), &menuWindow_), &QShortcut::activated, this,
+            &LearningFeatures::showStatistics);
+}
+
+LearningFeatures::~LearningFeatures() = default;
+
+LearningRecord& LearningFeatures::ensureRecord()
+{
+    if (!record_) {
+        record_ = std::make_unique<LearningRecord>(HistoryFile::path(applicationDirectory_));
+        connect(record_.get(), &LearningRecord::saveFailed, this, [this](const QString& reason) {
+            messages_.showMessage(QStringLiteral("学习记录无法保存：") + reason, MessageTitle);
+        });
+    }
+    return *record_;
+}
+
+void LearningFeatures::drillEvent(const DrillEvent& event)
+{
+    ensureRecord().drillEvent(event);
+}
+
+std::optional<std::vector<WordLocation>> LearningFeatures::errorBookWords(bool quiet)
+{
+    const ErrorBook& book = ensureRecord().errorBook();
+    if (book.size() == 0)
+        return std::vector<WordLocation>{};
+    auto words = WordStore::readWords(WordStore::databasePath(applicationDirectory_));
+    if (auto* failed = std::get_if<StoreFailure>(&words)) {
+        std::fprintf(stderr, "vokabo: error book: %s\n", qUtf8Printable(failed->detail));
+        if (!quiet)
+            messages_.showMessage(QStringLiteral("无法打开错题本：") + failed->message, MessageTitle);
+        return std::nullopt;
+    }
+    return book.locate(std::get<std::vector<StoredWord>>(words));
+}
+
+void LearningFeatures::openErrorBook()
+{
+    const auto locations = errorBookWords(false);
+    if (!locations)
+        return;
+    if (locations->empty()) {
+        messages_.showMessage(QStringLiteral("错题本是空的"), MessageTitle);
+        return;
+    }
+    auto opened = WordStore::open(WordStore::databasePath(applicationDirectory_), *locations);
+    if (auto* failed = std::get_if<StoreFailure>(&opened)) {
+        std::fprintf(stderr, "vokabo: error book: %s\n", qUtf8Printable(failed->detail));
+        messages_.showMessage(QStringLiteral("无法打开错题本：") + failed->message, MessageTitle);
+        return;
+    }
+    openErrorBook_(std::move(std::get<std::unique_ptr<Recordset>>(opened)));
+}
+
+void LearningFeatures::showMenu(const QPoint& position)
+{
+    // Words that are in no unit any more cannot be drilled, so they are not counted; when the word database
+    // cannot be read, the book's own count stands and choosing it says why.
+    const auto locations = errorBookWords(true);
+    const int words = locations ? int(locations->size()) : ensureRecord().errorBook().size();
+    QMenu menu(&menuWindow_);
+    QAction* errorBook = menu.addAction(QStringLiteral("复习错题本（%1个）").arg(words));
+    errorBook->setObjectName(QStringLiteral("errorBookAction"));
+    errorBook->setShortcut(QKeySequence(Qt::Key_F5));
+    errorBook->setEnabled(words > 0);
+    QAction* statistics = menu.addAction(QStringLiteral("学习统计"));
+    statistics->setObjectName(QStringLiteral("statisticsAction"));
+    statistics->setShortcut(QKeySequence(Qt::Key_F6));
+    // The keys themselves belong to the window's shortcuts; here they are only named.
+    errorBook->setShortcutContext(Qt::WidgetShortcut);
+    statistics->setShortcutContext(Qt::WidgetShortcut);
+    QAction* chosen = menu.exec(menuWindow_.mapToGlobal(position));
+    if (chosen == errorBook)
+        openErrorBook();
+    else if (chosen == statistics)
+        showStatistics();
+}
+
+StatisticsView* LearningFeatures::ensureStatistics()
+{
+    if (statistics_)
+        return statistics_.get();
+    statisticsModule_.setFileName(QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(StatisticsModuleName)));
+    const auto create = reinterpret_cast<CreateStatisticsView>(statisticsModule_.resolve(CreateStatisticsViewSymbol));
+    if (!create) {
+        std::fprintf(stderr, "vokabo: statistics: %s\n", qUtf8Printable(statisticsModule_.errorString()));
+        messages_.showMessage(QStringLiteral("学习统计无法打开：缺少程序文件 %1")
+                                  .arg(QDir::toNativeSeparators(statisticsModule_.fileName())),
+                              MessageTitle);
+        return nullptr;
+    }
+    statistics_.reset(create(applicationDirectory_));
+    QWidget* window = statistics_->widget();
+    window->setWindowIcon(programIcon());
+    if (const QScreen* screen = menuWindow_.screen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
+    return statistics_.get();
+}
+
+void LearningFeatures::showStatistics()
+{
+    // The window reads the file: what the writer still holds goes there first.
+    if (record_ && !record_->flush())
+        std::fprintf(stderr, "vokabo: statistics: the latest events are not in %s yet\n",
+                     qUtf8Printable(record_->file()));
+    StatisticsView* view = ensureStatistics();
+    if (!view)
+        return;
+    view->refresh(clock_.now());
+    QWidget* window = view->widget();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
