@@ -34,7 +34,6 @@ std::variant<LearningStatistics, HistoryFailure> readStatistics(const QString& h
             return file.failure(QStringLiteral("reading the statistics"), query.lastError());
         return std::nullopt;
     };
-    const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
     if (auto failed = read(QStringLiteral("SELECT day, words FROM answered_day WHERE day >= ?"),
                            {firstDay.toJulianDay()}, [&] {
@@ -42,11 +41,13 @@ std::variant<LearningStatistics, HistoryFailure> readStatistics(const QString& h
                                    query.value(1).toInt();
                            }))
         return *failed;
-    if (auto failed = read(QStringLiteral("SELECT completed, unit, accuracy FROM drill WHERE completed IS NOT NULL "
-                                          "AND kind = 0 AND tested = 1 AND accuracy IS NOT NULL ORDER BY completed"),
+    // SQLite turns the local times into seconds far faster than a date parser would, drill by drill.
+    if (auto failed = read(QStringLiteral("SELECT strftime('%s', completed, 'utc'), unit, accuracy FROM drill "
+                                          "WHERE completed IS NOT NULL AND kind = 0 AND tested = 1 "
+                                          "AND accuracy IS NOT NULL ORDER BY completed"),
                            {}, [&] {
                                statistics.testDrills.push_back(
-                                   {QDateTime::fromString(query.value(0).toString(), format),
+                                   {QDateTime::fromSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC),
                                     query.value(1).toString(), query.value(2).toInt()});
                            }))
         return *failed;

@@ -12,7 +12,7 @@
 // What the learning record says about the learner's progress: the figures of the statistics window.
 struct LearningStatistics {
     struct TestDrill {
-        QDateTime completed;
+        QDateTime completed; // in UTC
         QString unitCode;
         int accuracy = 0;
     };

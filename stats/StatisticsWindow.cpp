@@ -99,6 +99,8 @@ StatisticsWindow::StatisticsWindow(QString applicationDirectory, QWidget* parent
                    this);
     units_->verticalHeader()->hide();
     units_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    units_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    units_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     mostMissed_ = table("missedWords", {QStringLiteral("英文"), QStringLiteral("中文"), QStringLiteral("错误次数")}, this);
 
     problems_ = new QLabel(this);
@@ -177,8 +179,10 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
     const QDateTime first = data.testDrills.front().completed, last = data.testDrills.back().completed;
     const qint64 span = first.daysTo(last);
     time->setFormat(span > 300 ? QStringLiteral("yyyy/M") : QStringLiteral("M/d"));
-    time->setRange(first.addSecs(-3600 * 12), last.addSecs(3600 * 12));
-    time->setTickCount(span > 2 ? 6 : 3);
+    // A day either side of a short span, so that its ticks fall on different days.
+    const qint64 margin = span < 7 ? 24 * 3600 : 12 * 3600;
+    time->setRange(first.addSecs(-margin), last.addSecs(margin));
+    time->setTickCount(span < 7 ? 3 : 6);
     chart->addAxis(time, Qt::AlignBottom);
     chart->addAxis(percent, Qt::AlignLeft);
     for (size_t level = 0; level < points.size(); ++level) {
@@ -188,6 +192,7 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
         series->setName(LevelNames[level]);
         series->setColor(LevelColours[level]);
         series->setPointsVisible(points[level].size() <= MarkedDrills);
+        series->setMarkerSize(7);
         series->replace(points[level]);
         chart->addSeries(series);
         series->attachAxis(time);

@@ -1,0 +1,230 @@
+// Timings of the learning record: what recording an event costs the answer path, and opening the
+// statistics window over a record of a million events.
+#include "DrillEngine.h"
+#include "HistoryGenerator.h"
+#include "LearningRecord.h"
+#include "Statistics.h"
+#include "StatisticsView.h"
+#include "WordStore.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLibrary>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+[[noreturn]] void giveUp(const char* why)
+{
+    std::fprintf(stderr, "vokabo_history_bench: %s\n", why);
+    std::exit(1);
+}
+
+// A word database of twenty units of `words` words each.
+QString makeWordDatabase(const QString& directory, int words)
+{
+    const QString file = WordStore::databasePath(directory);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("make"));
+        db.setDatabaseName(file);
+        if (!db.open())
+            giveUp("cannot create the word database");
+        QSqlQuery query(db);
+        db.transaction();
+        for (int unit = 1; unit <= 20; ++unit) {
+            query.exec(QStringLiteral("CREATE TABLE word%1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")
+                           .arg(unit));
+            query.prepare(QStringLiteral("INSERT INTO word%1 (chinese, english) VALUES (?, ?)").arg(unit));
+            for (int k = 0; k < words; ++k) {
+                query.addBindValue(encodeField(QStringLiteral("第%1单元第%2个词").arg(unit).arg(k)).value());
+                query.addBindValue(encodeField(QStringLiteral("word%1x%2").arg(unit).arg(k)).value());
+                if (!query.exec())
+                    giveUp("cannot fill the word database");
+            }
+        }
+        db.commit();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("make"));
+    return file;
+}
+
+struct SilentMessenger final : Messenger {
+    void showMessage(const QString&, const QString&) override {}
+};
+
+struct NoSettings final : SettingsFile {
+    QString ReadIniValue(const QString&, const QString&) const override { return {}; }
+    bool WriteIniValue(const QString&, const QString&, const QString&) override { return true; }
+};
+
+// The drill's own path for one event: the record's error book, then the queue to the writer thread.
+void BM_RecordEvent(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    auto read = WordStore::readWords(makeWordDatabase(dir.path(), 35));
+    const auto& words = std::get<std::vector<StoredWord>>(read);
+    LearningRecord record(HistoryFile::path(dir.path()));
+    std::vector<DrillEvent> events;
+    for (size_t i = 0; i < words.size(); ++i) {
+        DrillEvent event;
+        event.kind = i % 5 == 0 ? DrillEvent::Kind::Passed : DrillEvent::Kind::Answered;
+        event.at = QDateTime::currentDateTime();
+        event.word = {words[i].location, words[i].prompt, words[i].answer};
+        events.push_back(event);
+    }
+    size_t next = 0;
+    for (auto _ : state) {
+        record.drillEvent(events[next++ % events.size()]);
+        // A learner answers a word a second; here the writer is let catch up now and then.
+        if (next % 1000 == 0) {
+            state.PauseTiming();
+            if (!record.flush())
+                giveUp("the record was not written");
+            state.ResumeTiming();
+        }
+    }
+}
+BENCHMARK(BM_RecordEvent)->Unit(benchmark::kMicrosecond);
+
+// A whole correct answer, as the timer tick runs it, without and with the learning record attached.
+void BM_CorrectAnswer(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    makeWordDatabase(dir.path(), 2000);
+    SharedState shared{QStringLiteral("11"), QStringLiteral("word1"), false};
+    NoSettings settings;
+    SilentMessenger messenger;
+    SystemClock clock;
+    DrillEngine engine(shared, settings, messenger, clock);
+    std::unique_ptr<LearningRecord> record;
+    if (state.range(0)) {
+        record = std::make_unique<LearningRecord>(HistoryFile::path(dir.path()));
+        engine.setObserver(record.get());
+    }
+    const auto openUnit = [&] {
+        auto opened = WordStore::open(WordStore::databasePath(dir.path()), QStringLiteral("word1"));
+        engine.setRecordset(std::move(std::get<std::unique_ptr<Recordset>>(opened)));
+        engine.Command5_Click();
+    };
+    openUnit();
+    for (auto _ : state) {
+        const QString answer = engine.controls().Label5;
+        engine.setText6(answer);
+        engine.Timer1_Timer(answer, false);
+        if (!engine.controls().Timer1Enabled) {
+            state.PauseTiming();
+            if (record && !record->flush())
+                giveUp("the record was not written");
+            openUnit();
+            state.ResumeTiming();
+        }
+    }
+}
+BENCHMARK(BM_CorrectAnswer)->Arg(0)->Arg(1)->ArgName("record")->Unit(benchmark::kMicrosecond);
+
+// A record of a million events over two years, made once, and the statistics module.
+struct Statistics {
+    QTemporaryDir dir;
+    QDateTime now = QDateTime::currentDateTime();
+    QLibrary module;
+    CreateStatisticsView create = nullptr;
+};
+
+Statistics& statistics()
+{
+    static Statistics* made = [] {
+        auto* s = new Statistics;
+        makeWordDatabase(s->dir.path(), 35);
+        QElapsedTimer timer;
+        timer.start();
+        const qint64 events = generateRecord(HistoryFile::path(s->dir.path()), WordStore::databasePath(s->dir.path()),
+                                             1000000, 730, s->now.date());
+        if (events < 0)
+            giveUp("cannot make the record");
+        std::fprintf(stderr, "record of %lld events made in %.1f s\n", static_cast<long long>(events),
+                     double(timer.elapsed()) / 1000);
+
+        // The first open, as the program's first F6 does it: load the module and Qt Charts with it, make the
+        // window, read the files, show and paint.
+        timer.restart();
+        s->module.setFileName(QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(StatisticsModuleName)));
+        s->create = reinterpret_cast<CreateStatisticsView>(s->module.resolve(CreateStatisticsViewSymbol));
+        if (!s->create)
+            giveUp("cannot load the statistics module");
+        const qint64 loaded = timer.nsecsElapsed();
+        StatisticsView* view = s->create(s->dir.path());
+        view->refresh(s->now);
+        view->widget()->show();
+        view->widget()->grab();
+        std::fprintf(stderr, "first open: module %.1f ms, window %.1f ms, in all %.1f ms\n", double(loaded) / 1e6,
+                     double(timer.nsecsElapsed() - loaded) / 1e6, double(timer.nsecsElapsed()) / 1e6);
+        delete view;
+        return s;
+    }();
+    return *made;
+}
+
+// The queries alone: answers per day, test drills, units, the most missed words, the error book.
+void BM_ReadRecord(benchmark::State& state)
+{
+    Statistics& s = statistics();
+    const QString file = HistoryFile::path(s.dir.path());
+    for (auto _ : state) {
+        auto read = readStatistics(file, s.now.date().addDays(-182));
+        if (!std::holds_alternative<LearningStatistics>(read))
+            giveUp("cannot read the record");
+        benchmark::DoNotOptimize(read);
+    }
+}
+BENCHMARK(BM_ReadRecord)->Unit(benchmark::kMillisecond);
+
+// Every later F6 makes no new window, but this is the cost of a window made afresh.
+void BM_OpenStatistics(benchmark::State& state)
+{
+    Statistics& s = statistics();
+    for (auto _ : state) {
+        StatisticsView* view = s.create(s.dir.path());
+        view->refresh(s.now);
+        view->widget()->show();
+        view->widget()->grab();
+        state.PauseTiming();
+        delete view;
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenStatistics)->Unit(benchmark::kMillisecond);
+
+// F6 on a window that is already there: read the files again and paint.
+void BM_RefreshStatistics(benchmark::State& state)
+{
+    Statistics& s = statistics();
+    std::unique_ptr<StatisticsView> view(s.create(s.dir.path()));
+    view->widget()->show();
+    for (auto _ : state) {
+        view->refresh(s.now);
+        view->widget()->grab();
+    }
+}
+BENCHMARK(BM_RefreshStatistics)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
