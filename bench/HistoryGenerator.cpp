@@ -47,7 +47,6 @@ qint64 generateRecord(const QString& historyFile, const QString& wordDatabase, q
             practiceDays.push_back(lastDay.addDays(-d));
     }
     const QStringList tables = units.keys();
-    const qint64 drillsWanted = std::max<qint64>(1, events / 38);
 
     ErrorBook book;
     std::vector<HistoryWrite> batch;
@@ -65,9 +64,9 @@ qint64 generateRecord(const QString& historyFile, const QString& wordDatabase, q
         return true;
     };
 
-    for (qint64 drill = 0; written < events; ++drill) {
-        const size_t dayIndex = size_t(std::min<qint64>(qint64(practiceDays.size()) - 1,
-                                                        drill * qint64(practiceDays.size()) / drillsWanted));
+    while (written < events) {
+        const size_t dayIndex =
+            size_t(std::min<qint64>(qint64(practiceDays.size()) - 1, written * qint64(practiceDays.size()) / events));
         QDateTime at(practiceDays[dayIndex], QTime(8 + int(random.bounded(14)), int(random.bounded(60))));
         const bool errorBookDrill = book.size() >= 10 && random.bounded(8) == 0;
         std::vector<DrillWord> words;

@@ -26,6 +26,27 @@ const QColor LevelColours[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e
 
 // Beyond this many drills of a level the points are left out, and only the line is drawn.
 constexpr int MarkedDrills = 60;
+// Beyond this many drills of one level the lines would only be a smear: the chart shows weekly means.
+constexpr int DrawnDrills = 150;
+const QString AccuracyTitle = QStringLiteral("测试模式的正确率");
+
+// The mean accuracy of each week, at the middle of the week.
+QList<QPointF> weeklyMeans(const QList<QPointF>& drills)
+{
+    std::map<qint64, std::pair<double, int>> weeks;
+    for (const QPointF& drill : drills) {
+        const QDate day = QDateTime::fromMSecsSinceEpoch(qint64(drill.x())).date();
+        auto& [total, count] = weeks[day.addDays(1 - day.dayOfWeek()).toJulianDay()];
+        total += drill.y();
+        ++count;
+    }
+    QList<QPointF> means;
+    for (const auto& [monday, sum] : weeks) {
+        const QDateTime middle(QDate::fromJulianDay(monday).addDays(3), QTime(12, 0));
+        means.append(QPointF(qreal(middle.toMSecsSinceEpoch()), sum.first / sum.second));
+    }
+    return means;
+}
 
 QGroupBox* box(const QString& title, QWidget* content, QWidget* parent)
 {
@@ -113,7 +134,8 @@ StatisticsWindow::StatisticsWindow(QString applicationDirectory, QWidget* parent
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addWidget(box(QStringLiteral("最近26周每天答对的单词"), calendar, this), 0, 0);
-    layout->addWidget(box(QStringLiteral("测试模式的正确率"), accuracy_, this), 0, 1);
+    accuracyBox_ = box(AccuracyTitle, accuracy_, this);
+    layout->addWidget(accuracyBox_, 0, 1);
     layout->addWidget(box(QStringLiteral("各单元"), units_, this), 1, 0);
     layout->addWidget(box(QStringLiteral("最常错的20个单词"), mostMissed_, this), 1, 1);
     layout->addWidget(problems_, 2, 0, 1, 2);
@@ -166,16 +188,26 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
         if (level >= 1 && level <= 5)
             points[size_t(level - 1)].append(QPointF(qreal(drill.completed.toMSecsSinceEpoch()), drill.accuracy));
     }
-    auto* time = new QDateTimeAxis;
-    auto* percent = new QValueAxis;
+    const bool weekly = std::any_of(points.begin(), points.end(),
+                                    [](const QList<QPointF>& level) { return level.size() > DrawnDrills; });
+    if (weekly) {
+        for (QList<QPointF>& level : points)
+            level = weeklyMeans(level);
+    }
+    accuracyBox_->setTitle(weekly ? AccuracyTitle + QStringLiteral("（每周平均）") : AccuracyTitle);
+
     // From the lowest accuracy's ten down, so that the usual nineties do not crowd against the top.
-    const int lowest = std::min_element(data.testDrills.begin(), data.testDrills.end(), [](const auto& a, const auto& b) {
-                           return a.accuracy < b.accuracy;
-                       })->accuracy;
-    const int bottom = std::clamp(lowest / 10 * 10, 0, 90);
+    double lowest = 100;
+    for (const QList<QPointF>& level : points) {
+        for (const QPointF& point : level)
+            lowest = std::min(lowest, point.y());
+    }
+    const int bottom = std::clamp(int(lowest) / 10 * 10, 0, 90);
+    auto* percent = new QValueAxis;
     percent->setRange(bottom, 100);
-    percent->setTickCount((100 - bottom) / 10 + 1 > 6 ? 6 : (100 - bottom) / 10 + 1);
+    percent->setTickCount(std::min(6, (100 - bottom) / 10 + 1));
     percent->setLabelFormat(QStringLiteral("%d%"));
+    auto* time = new QDateTimeAxis;
     const QDateTime first = data.testDrills.front().completed, last = data.testDrills.back().completed;
     const qint64 span = first.daysTo(last);
     time->setFormat(span > 300 ? QStringLiteral("yyyy/M") : QStringLiteral("M/d"));
@@ -192,7 +224,7 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
         series->setName(LevelNames[level]);
         series->setColor(LevelColours[level]);
         series->setPointsVisible(points[level].size() <= MarkedDrills);
-        series->setMarkerSize(7);
+        series->setMarkerSize(6);
         series->replace(points[level]);
         chart->addSeries(series);
         series->attachAxis(time);

@@ -8,6 +8,7 @@
 class HeatMap;
 class QChart;
 class QChartView;
+class QGroupBox;
 class QLabel;
 class QStackedWidget;
 class QTableWidget;
@@ -33,6 +34,7 @@ private:
     QString applicationDirectory_;
     QLabel* summary_ = nullptr;
     HeatMap* heatMap_ = nullptr;
+    QGroupBox* accuracyBox_ = nullptr;
     QStackedWidget* accuracy_ = nullptr;
     QChartView* chartView_ = nullptr;
     QTableWidget* units_ = nullptr;

@@ -6,6 +6,7 @@
 #include "WordStore.h"
 
 #include <QChartView>
+#include <QGroupBox>
 #include <QLineSeries>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -169,6 +170,29 @@ private slots:
         window.refresh(Now);
         QVERIFY(!chart->isVisible());
         QCOMPARE(missed->rowCount(), 0);
+    }
+
+    void manyDrillsShowAsWeeklyMeans()
+    {
+        StatisticsData data;
+        data.today = Now.date();
+        data.firstDay = data.today.addDays(-180);
+        // 200 drills of unit 11 over the four weeks from Monday 2026-02-09, alternating 80% and 100%.
+        for (int i = 0; i < 200; ++i)
+            data.testDrills.push_back({QDateTime(QDate(2026, 2, 9).addDays(i * 28 / 200), QTime(10, 0)),
+                                       QStringLiteral("11"), i % 2 ? 100 : 80});
+        QTemporaryDir dir;
+        StatisticsWindow window(dir.path());
+        window.display(data);
+        const auto series = window.findChild<QChartView*>(QStringLiteral("accuracyChart"))->chart()->series();
+        QCOMPARE(series.size(), 1);
+        const QList<QPointF> weeks = static_cast<QLineSeries*>(series.front())->points();
+        QCOMPARE(weeks.size(), 4);
+        QCOMPARE(weeks.front().y(), 90.0);
+        bool titled = false;
+        for (const QGroupBox* box : window.findChildren<QGroupBox*>())
+            titled = titled || box->title() == QStringLiteral("测试模式的正确率（每周平均）");
+        QVERIFY(titled);
     }
 };
 
