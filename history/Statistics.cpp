@@ -42,13 +42,15 @@ std::variant<LearningStatistics, HistoryFailure> readStatistics(const QString& h
                            }))
         return *failed;
     // SQLite turns the local times into seconds far faster than a date parser would, drill by drill.
-    if (auto failed = read(QStringLiteral("SELECT strftime('%s', completed, 'utc'), unit, accuracy FROM drill "
-                                          "WHERE completed IS NOT NULL AND kind = 0 AND tested = 1 "
+    if (auto failed = read(QStringLiteral("SELECT strftime('%s', completed, 'utc'), "
+                                          "CAST(julianday(substr(completed, 1, 10)) + 0.5 AS INTEGER), unit, accuracy "
+                                          "FROM drill WHERE completed IS NOT NULL AND kind = 0 AND tested = 1 "
                                           "AND accuracy IS NOT NULL ORDER BY completed"),
                            {}, [&] {
                                statistics.testDrills.push_back(
                                    {QDateTime::fromSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC),
-                                    query.value(1).toString(), query.value(2).toInt()});
+                                    QDate::fromJulianDay(query.value(1).toLongLong()), query.value(2).toString(),
+                                    query.value(3).toInt()});
                            }))
         return *failed;
     if (auto failed = read(QStringLiteral("SELECT unit, count(*), count(CASE WHEN tested = 1 THEN accuracy END), "

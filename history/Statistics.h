@@ -13,6 +13,7 @@
 struct LearningStatistics {
     struct TestDrill {
         QDateTime completed; // in UTC
+        QDate day;           // local
         QString unitCode;
         int accuracy = 0;
     };

@@ -31,13 +31,12 @@ constexpr int DrawnDrills = 150;
 const QString AccuracyTitle = QStringLiteral("测试模式的正确率");
 
 // The mean accuracy of each week, at the middle of the week.
-QList<QPointF> weeklyMeans(const QList<QPointF>& drills)
+QList<QPointF> weeklyMeans(const std::vector<const LearningStatistics::TestDrill*>& drills)
 {
     std::map<qint64, std::pair<double, int>> weeks;
-    for (const QPointF& drill : drills) {
-        const QDate day = QDateTime::fromMSecsSinceEpoch(qint64(drill.x())).date();
-        auto& [total, count] = weeks[day.addDays(1 - day.dayOfWeek()).toJulianDay()];
-        total += drill.y();
+    for (const LearningStatistics::TestDrill* drill : drills) {
+        auto& [total, count] = weeks[drill->day.addDays(1 - drill->day.dayOfWeek()).toJulianDay()];
+        total += drill->accuracy;
         ++count;
     }
     QList<QPointF> means;
@@ -182,17 +181,23 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
         return;
     }
 
-    std::array<QList<QPointF>, 5> points;
+    std::array<std::vector<const LearningStatistics::TestDrill*>, 5> levels;
     for (const auto& drill : data.testDrills) {
         const int level = drill.unitCode.isEmpty() ? 0 : drill.unitCode.front().digitValue();
         if (level >= 1 && level <= 5)
-            points[size_t(level - 1)].append(QPointF(qreal(drill.completed.toMSecsSinceEpoch()), drill.accuracy));
+            levels[size_t(level - 1)].push_back(&drill);
     }
-    const bool weekly = std::any_of(points.begin(), points.end(),
-                                    [](const QList<QPointF>& level) { return level.size() > DrawnDrills; });
-    if (weekly) {
-        for (QList<QPointF>& level : points)
-            level = weeklyMeans(level);
+    const bool weekly = std::any_of(levels.begin(), levels.end(), [](const auto& drills) {
+        return drills.size() > size_t(DrawnDrills);
+    });
+    std::array<QList<QPointF>, 5> points;
+    for (size_t level = 0; level < levels.size(); ++level) {
+        if (weekly) {
+            points[level] = weeklyMeans(levels[level]);
+            continue;
+        }
+        for (const LearningStatistics::TestDrill* drill : levels[level])
+            points[level].append(QPointF(qreal(drill->completed.toMSecsSinceEpoch()), drill->accuracy));
     }
     accuracyBox_->setTitle(weekly ? AccuracyTitle + QStringLiteral("（每周平均）") : AccuracyTitle);
 

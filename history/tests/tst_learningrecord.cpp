@@ -91,6 +91,7 @@ private slots:
         QCOMPARE(statistics.testDrills.size(), size_t(2));
         QCOMPARE(statistics.testDrills.back().accuracy, 67);
         QCOMPARE(statistics.testDrills.back().completed, QDateTime(Monday, QTime(9, 30)));
+        QCOMPARE(statistics.testDrills.back().day, Monday);
         const LearningStatistics::UnitFigures unit = statistics.units.at(QStringLiteral("23"));
         QCOMPARE(unit.drillsDone, 3);
         QCOMPARE(unit.testDrills, 2);

@@ -178,9 +178,10 @@ private slots:
         data.today = Now.date();
         data.firstDay = data.today.addDays(-180);
         // 200 drills of unit 11 over the four weeks from Monday 2026-02-09, alternating 80% and 100%.
-        for (int i = 0; i < 200; ++i)
-            data.testDrills.push_back({QDateTime(QDate(2026, 2, 9).addDays(i * 28 / 200), QTime(10, 0)),
-                                       QStringLiteral("11"), i % 2 ? 100 : 80});
+        for (int i = 0; i < 200; ++i) {
+            const QDate day = QDate(2026, 2, 9).addDays(i * 28 / 200);
+            data.testDrills.push_back({QDateTime(day, QTime(10, 0)), day, QStringLiteral("11"), i % 2 ? 100 : 80});
+        }
         QTemporaryDir dir;
         StatisticsWindow window(dir.path());
         window.display(data);
