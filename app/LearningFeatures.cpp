@@ -104,8 +104,10 @@ StatisticsView* LearningFeatures::ensureStatistics()
 {
     if (statistics_)
         return statistics_.get();
-    statisticsModule_.setFileName(QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(StatisticsModuleName)));
-    const auto create = reinterpret_cast<CreateStatisticsView>(statisticsModule_.resolve(CreateStatisticsViewSymbol));
+    statisticsModule_.setFileName(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(StatisticsModuleName)));
+    const auto create =
+        reinterpret_cast<CreateStatisticsView>(statisticsModule_.resolve(CreateStatisticsViewSymbol));
     if (!create) {
         std::fprintf(stderr, "vokabo: statistics: %s\n", qUtf8Printable(statisticsModule_.errorString()));
         messages_.showMessage(QStringLiteral("学习统计无法打开：缺少程序文件 %1")

@@ -21,8 +21,8 @@ public:
     // Puts the error book's words before the learner in the study window.
     using OpenDrill = std::function<void(std::unique_ptr<Recordset>)>;
 
-    LearningFeatures(QString applicationDirectory, Messenger& messages, const Clock& clock, QWidget& menuWindow,
-                     OpenDrill openErrorBook);
+    LearningFeatures(QString applicationDirectory, Messenger& messages, const Clock& clock,
+                     QWidget& menuWindow, OpenDrill openErrorBook);
     ~LearningFeatures() override;
 
     void drillEvent(const DrillEvent& event) override;

@@ -17,8 +17,8 @@
 #include <QWidget>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 
 namespace {
 
@@ -40,8 +40,9 @@ QString makeWordDatabase(const QString& directory, int words)
         QSqlQuery query(db);
         db.transaction();
         for (int unit = 1; unit <= 20; ++unit) {
-            query.exec(QStringLiteral("CREATE TABLE word%1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")
-                           .arg(unit));
+            query.exec(
+                QStringLiteral("CREATE TABLE word%1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")
+                    .arg(unit));
             query.prepare(QStringLiteral("INSERT INTO word%1 (chinese, english) VALUES (?, ?)").arg(unit));
             for (int k = 0; k < words; ++k) {
                 query.addBindValue(encodeField(QStringLiteral("第%1单元第%2个词").arg(unit).arg(k)).value());
@@ -145,8 +146,9 @@ Statistics& statistics()
         makeWordDatabase(s->dir.path(), 35);
         QElapsedTimer timer;
         timer.start();
-        const qint64 events = generateRecord(HistoryFile::path(s->dir.path()), WordStore::databasePath(s->dir.path()),
-                                             1000000, 730, s->now.date());
+        const qint64 events =
+            generateRecord(HistoryFile::path(s->dir.path()), WordStore::databasePath(s->dir.path()), 1000000,
+                           730, s->now.date());
         if (events < 0)
             giveUp("cannot make the record");
         std::fprintf(stderr, "record of %lld events made in %.1f s\n", static_cast<long long>(events),
@@ -155,7 +157,8 @@ Statistics& statistics()
         // The first open, as the program's first F6 does it: load the module and Qt Charts with it, make the
         // window, read the files, show and paint.
         timer.restart();
-        s->module.setFileName(QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(StatisticsModuleName)));
+        s->module.setFileName(
+            QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(StatisticsModuleName)));
         s->create = reinterpret_cast<CreateStatisticsView>(s->module.resolve(CreateStatisticsViewSymbol));
         if (!s->create)
             giveUp("cannot load the statistics module");
@@ -169,10 +172,11 @@ Statistics& statistics()
         view->widget()->grab();
         const double shown = double(timer.nsecsElapsed()) / 1e6;
         cpu = std::clock() - cpu;
-        std::fprintf(stderr,
-                     "first open: module %.1f ms, window made %.1f ms, read and filled %.1f ms, shown and painted "
-                     "%.1f ms; in all %.1f ms wall, %.1f ms CPU\n",
-                     loaded, made - loaded, filled - made, shown - filled, shown, double(cpu) * 1000 / CLOCKS_PER_SEC);
+        std::fprintf(
+            stderr,
+            "first open: module %.1f ms, window made %.1f ms, read and filled %.1f ms, shown and painted "
+            "%.1f ms; in all %.1f ms wall, %.1f ms CPU\n",
+            loaded, made - loaded, filled - made, shown - filled, shown, double(cpu) * 1000 / CLOCKS_PER_SEC);
         delete view;
         return s;
     }();

@@ -65,8 +65,8 @@ qint64 generateRecord(const QString& historyFile, const QString& wordDatabase, q
     };
 
     while (written < events) {
-        const size_t dayIndex =
-            size_t(std::min<qint64>(qint64(practiceDays.size()) - 1, written * qint64(practiceDays.size()) / events));
+        const size_t dayIndex = size_t(std::min<qint64>(qint64(practiceDays.size()) - 1,
+                                                        written * qint64(practiceDays.size()) / events));
         QDateTime at(practiceDays[dayIndex], QTime(8 + int(random.bounded(14)), int(random.bounded(60))));
         const bool errorBookDrill = book.size() >= 10 && random.bounded(8) == 0;
         std::vector<DrillWord> words;

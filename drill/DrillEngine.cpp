@@ -271,7 +271,8 @@ std::optional<DrillWord> DrillEngine::currentWord() const
     const auto location = recordset_ ? recordset_->Location() : std::nullopt;
     if (!location)
         return std::nullopt;
-    return DrillWord{*location, recordset_->Field(1).value_or(QString()), recordset_->Field(2).value_or(QString())};
+    return DrillWord{*location, recordset_->Field(1).value_or(QString()),
+                     recordset_->Field(2).value_or(QString())};
 }
 
 void DrillEngine::notify(DrillEvent::Kind kind, const DrillWord& word, bool answerShown)

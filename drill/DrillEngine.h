@@ -70,7 +70,6 @@ public:
     // The recordset of the unit opened last, or of the error book; replaces the one before. Completing an
     // error-book drill records no date.
     void setRecordset(std::unique_ptr<Recordset> recordset, DrillKind kind = DrillKind::Unit);
-    DrillKind drillKind() const { return kind_; }
     // Where the drill reports what the learner does; none by default.
     void setObserver(DrillObserver* observer) { observer_ = observer; }
     void closeRecordset();

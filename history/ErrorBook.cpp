@@ -65,7 +65,8 @@ std::vector<ErrorBookEntry> ErrorBook::entries() const
     ordered.reserve(slots_.size());
     for (const Slot& slot : slots_)
         ordered.push_back(&slot);
-    std::sort(ordered.begin(), ordered.end(), [](const Slot* a, const Slot* b) { return a->order < b->order; });
+    std::sort(ordered.begin(), ordered.end(),
+              [](const Slot* a, const Slot* b) { return a->order < b->order; });
     std::vector<ErrorBookEntry> result;
     result.reserve(ordered.size());
     for (const Slot* slot : ordered)

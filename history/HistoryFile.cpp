@@ -109,7 +109,8 @@ std::variant<std::unique_ptr<HistoryFile>, HistoryFailure> HistoryFile::open(con
     if (mode == Mode::Read && !QFileInfo(file).isFile())
         return openFailure(file, QStringLiteral("找不到文件"), QStringLiteral("does not exist"));
     auto connection = std::make_unique<SqlConnection>();
-    if (!connection->open(file, mode == Mode::Write ? SqlConnection::Access::Create : SqlConnection::Access::Write))
+    if (!connection->open(file,
+                          mode == Mode::Write ? SqlConnection::Access::Create : SqlConnection::Access::Write))
         return openFailure(file, QStringLiteral("无法打开文件"), connection->lastError());
     std::unique_ptr<HistoryFile> history(new HistoryFile(std::move(connection), file));
 
@@ -118,8 +119,9 @@ std::variant<std::unique_ptr<HistoryFile>, HistoryFailure> HistoryFile::open(con
         return history->failure(QStringLiteral("reading the schema version"), query.lastError());
     const int version = query.value(0).toInt();
     if (version > SchemaVersion)
-        return openFailure(file, QStringLiteral("文件由更新版本的 Vokabo 写成"),
-                           QStringLiteral("schema version %1, this program knows %2").arg(version).arg(SchemaVersion));
+        return openFailure(
+            file, QStringLiteral("文件由更新版本的 Vokabo 写成"),
+            QStringLiteral("schema version %1, this program knows %2").arg(version).arg(SchemaVersion));
     if (version == 0) {
         if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next())
             return history->failure(QStringLiteral("reading the tables"), query.lastError());
@@ -136,13 +138,15 @@ std::variant<std::unique_ptr<HistoryFile>, HistoryFailure> HistoryFile::open(con
             return history->failure(QStringLiteral("creating the tables"), db.lastError());
         for (const char* statement : Schema) {
             if (!query.exec(QLatin1String(statement))) {
-                const HistoryFailure failed = history->failure(QStringLiteral("creating the tables"), query.lastError());
+                const HistoryFailure failed =
+                    history->failure(QStringLiteral("creating the tables"), query.lastError());
                 db.rollback();
                 return failed;
             }
         }
         if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion)) || !db.commit()) {
-            const HistoryFailure failed = history->failure(QStringLiteral("creating the tables"), query.lastError());
+            const HistoryFailure failed =
+                history->failure(QStringLiteral("creating the tables"), query.lastError());
             db.rollback();
             return failed;
         }
@@ -155,28 +159,32 @@ std::variant<std::unique_ptr<HistoryFile>, HistoryFailure> HistoryFile::open(con
 // The statements of writing, prepared once: a drill of a thousand words runs each a thousand times.
 struct HistoryFile::Statements {
     explicit Statements(const QSqlDatabase& db)
-        : addDrill(db), completeDrill(db), findWord(db), addWord(db), addEvent(db), countDay(db), countMiss(db),
-          putEntry(db), removeEntry(db)
+        : addDrill(db), completeDrill(db), findWord(db), addWord(db), addEvent(db), countDay(db),
+          countMiss(db), putEntry(db), removeEntry(db)
     {
     }
     // The error of the first statement that does not prepare.
     std::optional<QSqlError> prepare()
     {
-        const bool prepared = addDrill.prepare(QStringLiteral("INSERT INTO drill (kind, unit, test, started) VALUES (?, ?, ?, ?)")) &&
-               completeDrill.prepare(
-                   QStringLiteral("UPDATE drill SET completed = ?, accuracy = ?, tested = ? WHERE id = ?")) &&
-               findWord.prepare(QStringLiteral("SELECT id FROM word WHERE answer = ? AND prompt = ?")) &&
-               addWord.prepare(QStringLiteral("INSERT INTO word (prompt, answer) VALUES (?, ?)")) &&
-               addEvent.prepare(QStringLiteral("INSERT INTO event (drill, at, kind, word, unit_table, record, shown) "
-                                               "VALUES (?, ?, ?, ?, ?, ?, ?)")) &&
-               countDay.prepare(QStringLiteral("INSERT INTO answered_day (day, words) VALUES (?, 1) "
-                                               "ON CONFLICT (day) DO UPDATE SET words = words + 1")) &&
-               countMiss.prepare(QStringLiteral("UPDATE word SET misses = misses + 1 WHERE id = ?")) &&
-               putEntry.prepare(QStringLiteral("INSERT INTO error_book (word, unit_table, record, streak, since) "
-                                               "VALUES (?, ?, ?, ?, ?) ON CONFLICT (word) DO UPDATE SET "
-                                               "unit_table = excluded.unit_table, record = excluded.record, "
-                                               "streak = excluded.streak")) &&
-               removeEntry.prepare(QStringLiteral("DELETE FROM error_book WHERE word = ?"));
+        const bool prepared =
+            addDrill.prepare(
+                QStringLiteral("INSERT INTO drill (kind, unit, test, started) VALUES (?, ?, ?, ?)")) &&
+            completeDrill.prepare(
+                QStringLiteral("UPDATE drill SET completed = ?, accuracy = ?, tested = ? WHERE id = ?")) &&
+            findWord.prepare(QStringLiteral("SELECT id FROM word WHERE answer = ? AND prompt = ?")) &&
+            addWord.prepare(QStringLiteral("INSERT INTO word (prompt, answer) VALUES (?, ?)")) &&
+            addEvent.prepare(
+                QStringLiteral("INSERT INTO event (drill, at, kind, word, unit_table, record, shown) "
+                               "VALUES (?, ?, ?, ?, ?, ?, ?)")) &&
+            countDay.prepare(QStringLiteral("INSERT INTO answered_day (day, words) VALUES (?, 1) "
+                                            "ON CONFLICT (day) DO UPDATE SET words = words + 1")) &&
+            countMiss.prepare(QStringLiteral("UPDATE word SET misses = misses + 1 WHERE id = ?")) &&
+            putEntry.prepare(
+                QStringLiteral("INSERT INTO error_book (word, unit_table, record, streak, since) "
+                               "VALUES (?, ?, ?, ?, ?) ON CONFLICT (word) DO UPDATE SET "
+                               "unit_table = excluded.unit_table, record = excluded.record, "
+                               "streak = excluded.streak")) &&
+            removeEntry.prepare(QStringLiteral("DELETE FROM error_book WHERE word = ?"));
         if (prepared)
             return std::nullopt;
         for (const QSqlQuery* query : {&addDrill, &completeDrill, &findWord, &addWord, &addEvent, &countDay,
@@ -186,10 +194,12 @@ struct HistoryFile::Statements {
         }
         return QSqlError();
     }
-    QSqlQuery addDrill, completeDrill, findWord, addWord, addEvent, countDay, countMiss, putEntry, removeEntry;
+    QSqlQuery addDrill, completeDrill, findWord, addWord, addEvent, countDay, countMiss, putEntry,
+        removeEntry;
 };
 
-std::optional<HistoryFailure> HistoryFile::run(QSqlQuery& query, const QVariantList& values, const QString& what)
+std::optional<HistoryFailure> HistoryFile::run(QSqlQuery& query, const QVariantList& values,
+                                               const QString& what)
 {
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values[i]);
@@ -212,7 +222,8 @@ std::variant<qint64, HistoryFailure> HistoryFile::wordId(const DrillWord& word)
         find.finish();
     } else {
         find.finish();
-        if (auto failed = run(statements_->addWord, {key.prompt, key.answer}, QStringLiteral("adding a word")))
+        if (auto failed =
+                run(statements_->addWord, {key.prompt, key.answer}, QStringLiteral("adding a word")))
             return *failed;
         id = statements_->addWord.lastInsertId().toLongLong();
     }
@@ -228,10 +239,11 @@ std::optional<HistoryFailure> HistoryFile::writeOne(const HistoryWrite& write)
     switch (event.kind) {
     case DrillEvent::Kind::Started: {
         const bool unit = event.drill == DrillKind::Unit;
-        if (auto failed = run(sql.addDrill,
-                              {unit ? 0 : 1, unit ? QVariant(event.unitCode) : QVariant(QMetaType(QMetaType::QString)),
-                               event.testMode ? 1 : 0, timeText(event.at)},
-                              QStringLiteral("adding a drill")))
+        if (auto failed =
+                run(sql.addDrill,
+                    {unit ? 0 : 1, unit ? QVariant(event.unitCode) : QVariant(QMetaType(QMetaType::QString)),
+                     event.testMode ? 1 : 0, timeText(event.at)},
+                    QStringLiteral("adding a drill")))
             return failed;
         drill_ = sql.addDrill.lastInsertId().toLongLong();
         return std::nullopt;
@@ -240,7 +252,8 @@ std::optional<HistoryFailure> HistoryFile::writeOne(const HistoryWrite& write)
         if (!drill_)
             return std::nullopt; // its start is not in the record
         return run(sql.completeDrill,
-                   {timeText(event.at), event.accuracy ? QVariant(*event.accuracy) : QVariant(QMetaType(QMetaType::Int)),
+                   {timeText(event.at),
+                    event.accuracy ? QVariant(*event.accuracy) : QVariant(QMetaType(QMetaType::Int)),
                     event.testMode ? 1 : 0, *drill_},
                    QStringLiteral("completing a drill"));
     default:
@@ -252,16 +265,18 @@ std::optional<HistoryFailure> HistoryFile::writeOne(const HistoryWrite& write)
         return *failed;
     const qint64 word = std::get<qint64>(found);
     const QVariant none(QMetaType(QMetaType::Int));
-    if (auto failed = run(sql.addEvent,
-                          {drill_ ? QVariant(*drill_) : none, timeText(event.at), eventCode(event.kind), word,
-                           event.word.location.table, event.word.location.rowid,
-                           event.kind == DrillEvent::Kind::Answered ? QVariant(event.answerShown ? 1 : 0) : none},
-                          QStringLiteral("adding an event")))
+    if (auto failed =
+            run(sql.addEvent,
+                {drill_ ? QVariant(*drill_) : none, timeText(event.at), eventCode(event.kind), word,
+                 event.word.location.table, event.word.location.rowid,
+                 event.kind == DrillEvent::Kind::Answered ? QVariant(event.answerShown ? 1 : 0) : none},
+                QStringLiteral("adding an event")))
         return failed;
 
     // The totals that the statistics window shows at once, kept with the events that make them.
     if (event.kind == DrillEvent::Kind::Answered) {
-        if (auto failed = run(sql.countDay, {event.at.date().toJulianDay()}, QStringLiteral("counting the day's words")))
+        if (auto failed = run(sql.countDay, {event.at.date().toJulianDay()},
+                              QStringLiteral("counting the day's words")))
             return failed;
     } else if (event.kind == DrillEvent::Kind::Passed || event.kind == DrillEvent::Kind::Revealed) {
         if (auto failed = run(sql.countMiss, {word}, QStringLiteral("counting a miss")))
@@ -312,15 +327,17 @@ std::variant<std::vector<ErrorBookEntry>, HistoryFailure> HistoryFile::readError
 {
     QSqlQuery query(database());
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT w.prompt, w.answer, e.unit_table, e.record, e.streak, e.since "
-                                   "FROM error_book e JOIN word w ON w.id = e.word ORDER BY e.since, e.rowid")))
+    if (!query.exec(
+            QStringLiteral("SELECT w.prompt, w.answer, e.unit_table, e.record, e.streak, e.since "
+                           "FROM error_book e JOIN word w ON w.id = e.word ORDER BY e.since, e.rowid")))
         return failure(QStringLiteral("reading the error book"), query.lastError());
     std::vector<ErrorBookEntry> entries;
     while (query.next()) {
-        entries.push_back({{query.value(0).toByteArray(), query.value(1).toByteArray()},
-                           {query.value(2).toString(), query.value(3).toLongLong()},
-                           query.value(4).toInt(),
-                           QDateTime::fromString(query.value(5).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+        entries.push_back(
+            {{query.value(0).toByteArray(), query.value(1).toByteArray()},
+             {query.value(2).toString(), query.value(3).toLongLong()},
+             query.value(4).toInt(),
+             QDateTime::fromString(query.value(5).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
     }
     if (query.lastError().isValid())
         return failure(QStringLiteral("reading the error book"), query.lastError());

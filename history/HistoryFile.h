@@ -4,14 +4,16 @@
 #include "ErrorBook.h"
 
 #include <QHash>
-#include <QVariantList>
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariantList>
 #include <memory>
 #include <optional>
 #include <variant>
 #include <vector>
 
+class QSqlError;
+class QSqlQuery;
 class SqlConnection;
 
 // Why the learning record could not be read or written: the reason for the learner (Chinese, to follow
@@ -49,7 +51,7 @@ public:
     QString file() const { return file_; }
 
     // A failure of the last statement run on `database`, worded for the learner.
-    HistoryFailure failure(const QString& what, const class QSqlError& error) const;
+    HistoryFailure failure(const QString& what, const QSqlError& error) const;
 
 private:
     struct Statements;
@@ -57,7 +59,7 @@ private:
     HistoryFile(std::unique_ptr<SqlConnection> connection, QString file);
     std::optional<HistoryFailure> writeOne(const HistoryWrite& write);
     std::variant<qint64, HistoryFailure> wordId(const DrillWord& word);
-    std::optional<HistoryFailure> run(class QSqlQuery& query, const QVariantList& values, const QString& what);
+    std::optional<HistoryFailure> run(QSqlQuery& query, const QVariantList& values, const QString& what);
 
     std::unique_ptr<SqlConnection> connection_;
     std::unique_ptr<Statements> statements_; // destroyed before the connection

@@ -11,7 +11,8 @@ LearningRecord::LearningRecord(QString historyFile) : file_(std::move(historyFil
     if (entries.wait_for(std::chrono::seconds(3)) == std::future_status::ready)
         book_ = ErrorBook(entries.get());
     else
-        std::fprintf(stderr, "vokabo: learning record: %s did not open in time; the error book starts empty\n",
+        std::fprintf(stderr,
+                     "vokabo: learning record: %s did not open in time; the error book starts empty\n",
                      qUtf8Printable(file_));
 }
 
@@ -51,8 +52,8 @@ void LearningRecord::reportFailure(const HistoryFailure& failure)
     }
     if (!failureShown_) {
         failureShown_ = true;
-        QMetaObject::invokeMethod(this, [this, reason = failure.reason] { emit saveFailed(reason); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, reason = failure.reason] { emit saveFailed(reason); }, Qt::QueuedConnection);
     }
 }
 

@@ -4,8 +4,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-std::variant<LearningStatistics, HistoryFailure> readStatistics(const QString& historyFile, const QDate& firstDay,
-                                                                int mostMissed)
+std::variant<LearningStatistics, HistoryFailure> readStatistics(const QString& historyFile,
+                                                                const QDate& firstDay, int mostMissed)
 {
     LearningStatistics statistics;
     if (!QFileInfo::exists(historyFile))
@@ -16,13 +16,14 @@ std::variant<LearningStatistics, HistoryFailure> readStatistics(const QString& h
     const HistoryFile& file = *std::get<std::unique_ptr<HistoryFile>>(opened);
     QSqlQuery query(file.database());
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'drill'")) || !query.next())
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'drill'")) ||
+        !query.next())
         return file.failure(QStringLiteral("reading the tables"), query.lastError());
     if (query.value(0).toInt() == 0)
         return statistics; // created, never written
 
-    const auto read = [&](const QString& statement, const QVariantList& values, auto&& take)
-        -> std::optional<HistoryFailure> {
+    const auto read = [&](const QString& statement, const QVariantList& values,
+                          auto&& take) -> std::optional<HistoryFailure> {
         query.prepare(statement);
         for (int i = 0; i < values.size(); ++i)
             query.bindValue(i, values[i]);
@@ -42,24 +43,26 @@ std::variant<LearningStatistics, HistoryFailure> readStatistics(const QString& h
                            }))
         return *failed;
     // SQLite turns the local times into seconds far faster than a date parser would, drill by drill.
-    if (auto failed = read(QStringLiteral("SELECT strftime('%s', completed, 'utc'), "
-                                          "CAST(julianday(substr(completed, 1, 10)) + 0.5 AS INTEGER), unit, accuracy "
-                                          "FROM drill WHERE completed IS NOT NULL AND kind = 0 AND tested = 1 "
-                                          "AND accuracy IS NOT NULL ORDER BY completed"),
-                           {}, [&] {
-                               statistics.testDrills.push_back(
-                                   {QDateTime::fromSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC),
-                                    QDate::fromJulianDay(query.value(1).toLongLong()), query.value(2).toString(),
-                                    query.value(3).toInt()});
-                           }))
+    if (auto failed =
+            read(QStringLiteral("SELECT strftime('%s', completed, 'utc'), "
+                                "CAST(julianday(substr(completed, 1, 10)) + 0.5 AS INTEGER), unit, accuracy "
+                                "FROM drill WHERE completed IS NOT NULL AND kind = 0 AND tested = 1 "
+                                "AND accuracy IS NOT NULL ORDER BY completed"),
+                 {}, [&] {
+                     statistics.testDrills.push_back(
+                         {QDateTime::fromSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC),
+                          QDate::fromJulianDay(query.value(1).toLongLong()), query.value(2).toString(),
+                          query.value(3).toInt()});
+                 }))
         return *failed;
-    if (auto failed = read(QStringLiteral("SELECT unit, count(*), count(CASE WHEN tested = 1 THEN accuracy END), "
-                                          "total(CASE WHEN tested = 1 THEN accuracy END) FROM drill "
-                                          "WHERE completed IS NOT NULL AND kind = 0 GROUP BY unit"),
-                           {}, [&] {
-                               statistics.units[query.value(0).toString()] = {
-                                   query.value(1).toInt(), query.value(2).toInt(), query.value(3).toDouble()};
-                           }))
+    if (auto failed =
+            read(QStringLiteral("SELECT unit, count(*), count(CASE WHEN tested = 1 THEN accuracy END), "
+                                "total(CASE WHEN tested = 1 THEN accuracy END) FROM drill "
+                                "WHERE completed IS NOT NULL AND kind = 0 GROUP BY unit"),
+                 {}, [&] {
+                     statistics.units[query.value(0).toString()] = {
+                         query.value(1).toInt(), query.value(2).toInt(), query.value(3).toDouble()};
+                 }))
         return *failed;
     if (auto failed = read(QStringLiteral("SELECT prompt, answer, misses FROM word WHERE misses > 0 "
                                           "ORDER BY misses DESC, id LIMIT ?"),

@@ -14,8 +14,9 @@ constexpr int Pitch = Cell + Gap;
 constexpr int Left = 22; // weekday labels
 constexpr int Top = 18;  // month labels
 
-const std::array<QColor, 5> Shades{QColor(0xd9, 0xdc, 0xe0), QColor(0x9b, 0xe9, 0xa8), QColor(0x40, 0xc4, 0x63),
-                                   QColor(0x30, 0xa1, 0x4e), QColor(0x21, 0x6e, 0x39)};
+const std::array<QColor, 5> Shades{QColor(0xd9, 0xdc, 0xe0), QColor(0x9b, 0xe9, 0xa8),
+                                   QColor(0x40, 0xc4, 0x63), QColor(0x30, 0xa1, 0x4e),
+                                   QColor(0x21, 0x6e, 0x39)};
 
 } // namespace
 

@@ -11,9 +11,9 @@ namespace {
 
 QString decrypt(PPS& cipher, const QByteArray& ciphertext)
 {
-    return textBeforeNul(
-        解密(cipher, QString::fromLatin1(ciphertext.toHex()), QString::fromUtf16(FieldPassPhrase), FieldKeyBits)
-            .value_or(QString()));
+    return textBeforeNul(解密(cipher, QString::fromLatin1(ciphertext.toHex()),
+                              QString::fromUtf16(FieldPassPhrase), FieldKeyBits)
+                             .value_or(QString()));
 }
 
 } // namespace
@@ -25,7 +25,8 @@ StatisticsData collectStatistics(const QString& applicationDirectory, const QDat
     data.firstDay = data.today.addDays(1 - data.today.dayOfWeek()).addDays(-7 * (StatisticsData::Weeks - 1));
 
     LearningStatistics record;
-    auto read = readStatistics(HistoryFile::path(applicationDirectory), data.firstDay, StatisticsData::MostMissed);
+    auto read =
+        readStatistics(HistoryFile::path(applicationDirectory), data.firstDay, StatisticsData::MostMissed);
     if (auto* failed = std::get_if<HistoryFailure>(&read)) {
         std::fprintf(stderr, "vokabo: statistics: %s\n", qUtf8Printable(failed->detail));
         data.problems << QStringLiteral("学习记录无法读取：%1").arg(failed->reason);
@@ -56,7 +57,8 @@ StatisticsData collectStatistics(const QString& applicationDirectory, const QDat
         StatisticsData::Unit& unit = data.units[i];
         unit.code = row.UnitCode;
         unit.caption = row.caption;
-        if (const auto moment = parseMomentText(settings.ReadIniValue(QStringLiteral("LastDate"), row.UnitCode))) {
+        if (const auto moment =
+                parseMomentText(settings.ReadIniValue(QStringLiteral("LastDate"), row.UnitCode))) {
             unit.lastCompleted = *moment;
             unit.daysSince = dayCount(moment->date(), data.today);
             unit.band = bandOfDayCount(*unit.daysSince);
@@ -73,6 +75,7 @@ StatisticsData collectStatistics(const QString& applicationDirectory, const QDat
 
     PPS cipher;
     for (const LearningStatistics::MissedWord& missed : record.mostMissed)
-        data.mostMissed.push_back({decrypt(cipher, missed.key.answer), decrypt(cipher, missed.key.prompt), missed.misses});
+        data.mostMissed.push_back(
+            {decrypt(cipher, missed.key.answer), decrypt(cipher, missed.key.prompt), missed.misses});
     return data;
 }

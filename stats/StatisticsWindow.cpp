@@ -121,7 +121,8 @@ StatisticsWindow::StatisticsWindow(QString applicationDirectory, QWidget* parent
     units_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     units_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     units_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    mostMissed_ = table("missedWords", {QStringLiteral("英文"), QStringLiteral("中文"), QStringLiteral("错误次数")}, this);
+    mostMissed_ = table("missedWords",
+                        {QStringLiteral("英文"), QStringLiteral("中文"), QStringLiteral("错误次数")}, this);
 
     problems_ = new QLabel(this);
     problems_->setObjectName(QStringLiteral("problems"));
@@ -143,7 +144,8 @@ StatisticsWindow::StatisticsWindow(QString applicationDirectory, QWidget* parent
     layout->setRowStretch(1, 1);
 
     // Room for all twenty units without scrolling.
-    const int rows = units_->verticalHeader()->defaultSectionSize() * 20 + units_->horizontalHeader()->sizeHint().height();
+    const int rows =
+        units_->verticalHeader()->defaultSectionSize() * 20 + units_->horizontalHeader()->sizeHint().height();
     units_->setMinimumHeight(rows + 2 * units_->frameWidth());
     resize(1100, sizeHint().height());
 }
@@ -187,9 +189,8 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
         if (level >= 1 && level <= 5)
             levels[size_t(level - 1)].push_back(&drill);
     }
-    const bool weekly = std::any_of(levels.begin(), levels.end(), [](const auto& drills) {
-        return drills.size() > size_t(DrawnDrills);
-    });
+    const bool weekly = std::any_of(levels.begin(), levels.end(),
+                                    [](const auto& drills) { return drills.size() > size_t(DrawnDrills); });
     std::array<QList<QPointF>, 5> points;
     for (size_t level = 0; level < levels.size(); ++level) {
         if (weekly) {
@@ -245,8 +246,9 @@ void StatisticsWindow::showUnits(const StatisticsData& data)
         const StatisticsData::Unit& unit = data.units[size_t(row)];
         units_->setItem(row, 0, cell(unit.caption, Qt::AlignLeft | Qt::AlignVCenter));
         units_->setItem(row, 1,
-                        cell(unit.lastCompleted ? unit.lastCompleted->toString(QStringLiteral("yyyy/M/d H:mm"))
-                                                : QStringLiteral("未练习"),
+                        cell(unit.lastCompleted
+                                 ? unit.lastCompleted->toString(QStringLiteral("yyyy/M/d H:mm"))
+                                 : QStringLiteral("未练习"),
                              Qt::AlignLeft | Qt::AlignVCenter));
         QTableWidgetItem* days = cell(unit.daysSince ? QString::number(*unit.daysSince) : QString());
         // The menu's colour for the unit, so that the table reads like the buttons.
@@ -260,7 +262,8 @@ void StatisticsWindow::showUnits(const StatisticsData& data)
         units_->setItem(row, 4,
                         cell(unit.meanAccuracy ? QStringLiteral("%1%").arg(std::lround(*unit.meanAccuracy))
                                                : QStringLiteral("—")));
-        units_->setItem(row, 5, cell(unit.wordsLeft ? QString::number(*unit.wordsLeft) : QStringLiteral("—")));
+        units_->setItem(row, 5,
+                        cell(unit.wordsLeft ? QString::number(*unit.wordsLeft) : QStringLiteral("—")));
         units_->setItem(row, 6, cell(QString::number(unit.inErrorBook)));
     }
 }

@@ -23,7 +23,9 @@ SqlConnection::~SqlConnection()
 bool SqlConnection::open(const QString& file, Access access)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-    const char* mode = access == Access::Read ? "?mode=ro" : access == Access::Write ? "?mode=rw" : "?mode=rwc";
+    const char* mode = access == Access::Read    ? "?mode=ro"
+                       : access == Access::Write ? "?mode=rw"
+                                                 : "?mode=rwc";
     db.setDatabaseName(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()).toString(QUrl::FullyEncoded) +
                        QLatin1String(mode));
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=2000"));

@@ -79,7 +79,8 @@ public:
         if (!QFileInfo::exists(file_))
             return cannot(QStringLiteral("the database file %1 is gone").arg(file_));
         QSqlQuery query(connection_->database());
-        if (!query.prepare(QStringLiteral("DELETE FROM ") + location.table + QStringLiteral(" WHERE rowid = ?")))
+        if (!query.prepare(QStringLiteral("DELETE FROM ") + location.table +
+                           QStringLiteral(" WHERE rowid = ?")))
             return cannot(query.lastError().text());
         query.addBindValue(location.rowid);
         if (!query.exec())
@@ -165,13 +166,14 @@ openConnection(const QString& databaseFile, SqlConnection::Access access = SqlCo
 }
 
 // All records and columns of a unit table, in rowid order.
-std::variant<std::vector<Record>, StoreFailure> readTable(SqlConnection& connection, const QString& databaseFile,
-                                                          const QString& table)
+std::variant<std::vector<Record>, StoreFailure> readTable(SqlConnection& connection,
+                                                          const QString& databaseFile, const QString& table)
 {
     QSqlQuery query(connection.database());
     query.setForwardOnly(true);
     const auto notADatabase = [&](const QString& why) {
-        return failure(Kind::NotADatabase, QStringLiteral("%1 不是词库文件").arg(QDir::toNativeSeparators(databaseFile)),
+        return failure(Kind::NotADatabase,
+                       QStringLiteral("%1 不是词库文件").arg(QDir::toNativeSeparators(databaseFile)),
                        QStringLiteral("%1 is not a word database: %2").arg(databaseFile, why));
     };
     if (!query.prepare(

@@ -289,8 +289,9 @@ QStringList rightClickMenu(Form2& menu)
 void TestVokabo::errorBookFromTheMenu()
 {
     QTemporaryDir dir;
-    QVERIFY(makeDatabase(WordStore::databasePath(dir.path()),
-                         {{"word1", {{"苹果", "apple"}, {"香蕉", "banana"}, {"樱桃", "cherry"}, {"葡萄", "grape"}}}}));
+    QVERIFY(makeDatabase(
+        WordStore::databasePath(dir.path()),
+        {{"word1", {{"苹果", "apple"}, {"香蕉", "banana"}, {"樱桃", "cherry"}, {"葡萄", "grape"}}}}));
     RecordingMessenger messages;
     FixedClock clock;
     AppShell shell(dir.path(), messages, clock);
@@ -326,8 +327,10 @@ void TestVokabo::errorBookFromTheMenu()
         QTest::keyClick(&menu, Qt::Key_F5);
         QVERIFY(study->isVisible() && !menu.isVisible());
         QTest::mouseClick(control(study, "Command5"), Qt::LeftButton);
-        QCOMPARE(control<QLabel>(study, "Label7")->text(), QStringLiteral("当前单元中共有 3 个单词,当前为 第  1 个"));
-        for (const auto& [meaning, word] : {std::pair{"苹果", "apple"}, {"樱桃", "cherry"}, {"葡萄", "grape"}}) {
+        QCOMPARE(control<QLabel>(study, "Label7")->text(),
+                 QStringLiteral("当前单元中共有 3 个单词,当前为 第  1 个"));
+        for (const auto& [meaning, word] :
+             {std::pair{"苹果", "apple"}, {"樱桃", "cherry"}, {"葡萄", "grape"}}) {
             QTRY_COMPARE(prompt->text(), QString::fromUtf8(meaning));
             QTest::keyClicks(input, word);
         }
@@ -356,7 +359,8 @@ void TestVokabo::errorBookFromTheMenu()
 void TestVokabo::recordThatCannotBeSaved()
 {
     QTemporaryDir dir;
-    QVERIFY(makeDatabase(WordStore::databasePath(dir.path()), {{"word1", {{"苹果", "apple"}, {"香蕉", "banana"}}}}));
+    QVERIFY(makeDatabase(WordStore::databasePath(dir.path()),
+                         {{"word1", {{"苹果", "apple"}, {"香蕉", "banana"}}}}));
     QVERIFY(QDir(dir.path()).mkdir("History.db"));
     RecordingMessenger messages;
     FixedClock clock;
@@ -368,7 +372,8 @@ void TestVokabo::recordThatCannotBeSaved()
     QTest::mouseClick(control(study, "Command7"), Qt::LeftButton);
     QTRY_COMPARE(messages.shown.size(), 1);
     QCOMPARE(messages.shown[0][0], QStringLiteral("提示信息"));
-    QVERIFY2(messages.shown[0][1].startsWith(QStringLiteral("学习记录无法保存：")), qPrintable(messages.shown[0][1]));
+    QVERIFY2(messages.shown[0][1].startsWith(QStringLiteral("学习记录无法保存：")),
+             qPrintable(messages.shown[0][1]));
     // The drill goes on, and says so no more.
     QTest::keyClicks(control(study, "Text6"), "banana");
     QTRY_COMPARE(messages.shown.size(), 2);

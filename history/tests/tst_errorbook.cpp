@@ -102,8 +102,7 @@ private slots:
         // was imported again into its own; "four" is in no unit any more.
         const std::vector<StoredWord> words{stored("two", "word9", 5), stored("one", "word2", 1),
                                             stored("one", "word3", 1), stored("three", "word3", 8)};
-        const std::vector<WordLocation> expected{
-            {"word3", 1}, {"word9", 5}, {"word3", 8}};
+        const std::vector<WordLocation> expected{{"word3", 1}, {"word9", 5}, {"word3", 8}};
         QCOMPARE(book.locate(words), expected);
         QCOMPARE(book.size(), 4);
     }

@@ -13,7 +13,9 @@ const QDate Monday(2026, 3, 9);
 
 DrillWord word(const QString& english, qint64 rowid = 1)
 {
-    return {{QStringLiteral("word7"), rowid}, *encodeField(english + QStringLiteral("的意思")), *encodeField(english)};
+    return {{QStringLiteral("word7"), rowid},
+            *encodeField(english + QStringLiteral("的意思")),
+            *encodeField(english)};
 }
 
 DrillEvent drillEvent(DrillEvent::Kind kind, const QDate& day, DrillKind drill = DrillKind::Unit)
@@ -26,7 +28,8 @@ DrillEvent drillEvent(DrillEvent::Kind kind, const QDate& day, DrillKind drill =
     return e;
 }
 
-DrillEvent onWord(DrillEvent::Kind kind, const DrillWord& w, const QDate& day, DrillKind drill = DrillKind::Unit)
+DrillEvent onWord(DrillEvent::Kind kind, const DrillWord& w, const QDate& day,
+                  DrillKind drill = DrillKind::Unit)
 {
     DrillEvent e = drillEvent(kind, day, drill);
     e.word = w;
@@ -46,7 +49,8 @@ LearningStatistics statisticsOf(const QString& file)
     auto read = readStatistics(file, Monday.addDays(-7), 2);
     if (auto* failed = std::get_if<HistoryFailure>(&read))
         qWarning("%s", qUtf8Printable(failed->detail));
-    return std::holds_alternative<LearningStatistics>(read) ? std::get<LearningStatistics>(read) : LearningStatistics{};
+    return std::holds_alternative<LearningStatistics>(read) ? std::get<LearningStatistics>(read)
+                                                            : LearningStatistics{};
 }
 
 } // namespace
@@ -66,12 +70,12 @@ private slots:
             QCOMPARE(record.errorBook().size(), 0);
             const QDate before = Monday.addDays(-10); // before the heat map's first day
             for (const DrillEvent& e :
-                 {drillEvent(Kind::Started, before), onWord(Kind::Answered, one, before), completed(before, true, 50),
-                  drillEvent(Kind::Started, Monday), onWord(Kind::Answered, one, Monday),
-                  onWord(Kind::Passed, two, Monday), onWord(Kind::Revealed, three, Monday),
-                  onWord(Kind::Answered, three, Monday), completed(Monday, true, 67),
-                  drillEvent(Kind::Started, Monday.addDays(1)), onWord(Kind::Passed, two, Monday.addDays(1)),
-                  completed(Monday.addDays(1), false, 100),
+                 {drillEvent(Kind::Started, before), onWord(Kind::Answered, one, before),
+                  completed(before, true, 50), drillEvent(Kind::Started, Monday),
+                  onWord(Kind::Answered, one, Monday), onWord(Kind::Passed, two, Monday),
+                  onWord(Kind::Revealed, three, Monday), onWord(Kind::Answered, three, Monday),
+                  completed(Monday, true, 67), drillEvent(Kind::Started, Monday.addDays(1)),
+                  onWord(Kind::Passed, two, Monday.addDays(1)), completed(Monday.addDays(1), false, 100),
                   drillEvent(Kind::Started, Monday.addDays(2), DrillKind::ErrorBook),
                   onWord(Kind::Answered, three, Monday.addDays(2), DrillKind::ErrorBook)})
                 record.drillEvent(e);
@@ -154,7 +158,8 @@ private slots:
         const QString file = HistoryFile::path(dir.path());
         if (contents.isEmpty()) {
             {
-                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+                QSqlDatabase db =
+                    QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
                 db.setDatabaseName(file);
                 QVERIFY(db.open());
                 QVERIFY(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE notes (text TEXT)")));

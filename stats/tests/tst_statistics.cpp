@@ -29,16 +29,18 @@ public:
             db.open();
             QSqlQuery query(db);
             for (const auto& [table, words] : words_) {
-                query.exec(QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")
-                               .arg(table));
+                query.exec(
+                    QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")
+                        .arg(table));
                 for (const QString& english : words)
                     query.exec(QStringLiteral("INSERT INTO %1 (chinese, english) VALUES ('%2', '%3')")
                                    .arg(table, *encodeField(meaning(english)), *encodeField(english)));
             }
         }
         QSqlDatabase::removeDatabase(QStringLiteral("maker"));
-        (void)mdlINI(dir.path()).WriteIniValue(QStringLiteral("LastDate"), QStringLiteral("11"),
-                                               QStringLiteral("2026/3/7 9:00:00"));
+        (void)mdlINI(dir.path())
+            .WriteIniValue(QStringLiteral("LastDate"), QStringLiteral("11"),
+                           QStringLiteral("2026/3/7 9:00:00"));
     }
 
     static QString meaning(const QString& english) { return english + QStringLiteral("的意思"); }
@@ -58,8 +60,10 @@ public:
             if (kind == DrillEvent::Kind::Completed)
                 e.accuracy = code == QStringLiteral("11") ? 67 : 50;
             if (!english.isEmpty())
-                e.word = {{code == QStringLiteral("11") ? QStringLiteral("word1") : QStringLiteral("word5"), rowid},
-                          *encodeField(meaning(english)), *encodeField(english)};
+                e.word = {
+                    {code == QStringLiteral("11") ? QStringLiteral("word1") : QStringLiteral("word5"), rowid},
+                    *encodeField(meaning(english)),
+                    *encodeField(english)};
             e.answerShown = english == QStringLiteral("cherry");
             record.drillEvent(e);
         };
@@ -79,7 +83,8 @@ public:
     QTemporaryDir dir;
 
 private:
-    const std::map<QString, QStringList> words_{{"word1", {"apple", "banana", "cherry"}}, {"word5", {"dog", "egg"}}};
+    const std::map<QString, QStringList> words_{{"word1", {"apple", "banana", "cherry"}},
+                                                {"word5", {"dog", "egg"}}};
 };
 
 } // namespace
@@ -180,7 +185,8 @@ private slots:
         // 200 drills of unit 11 over the four weeks from Monday 2026-02-09, alternating 80% and 100%.
         for (int i = 0; i < 200; ++i) {
             const QDate day = QDate(2026, 2, 9).addDays(i * 28 / 200);
-            data.testDrills.push_back({QDateTime(day, QTime(10, 0)), day, QStringLiteral("11"), i % 2 ? 100 : 80});
+            data.testDrills.push_back(
+                {QDateTime(day, QTime(10, 0)), day, QStringLiteral("11"), i % 2 ? 100 : 80});
         }
         QTemporaryDir dir;
         StatisticsWindow window(dir.path());

@@ -610,7 +610,8 @@ void WordStoreTest::readWordsOfEveryUnit()
     QCOMPARE(words[2].location, WordLocation({QStringLiteral("word20"), 1}));
     QCOMPARE(words[1].answer, *encodeField(QStringLiteral("w2")));
     QCOMPARE(words[1].prompt, *encodeField(QStringLiteral("词2")));
-    QVERIFY(std::holds_alternative<StoreFailure>(WordStore::readWords(dir_->filePath(QStringLiteral("none.db")))));
+    QVERIFY(std::holds_alternative<StoreFailure>(
+        WordStore::readWords(dir_->filePath(QStringLiteral("none.db")))));
 }
 
 QTEST_GUILESS_MAIN(WordStoreTest)
