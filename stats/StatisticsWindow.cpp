@@ -176,8 +176,11 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
 {
     QChart* chart = chartView_->chart();
     chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes())
+    // The chart deletes the series it removes, but hands removed axes back.
+    for (QAbstractAxis* axis : chart->axes()) {
         chart->removeAxis(axis);
+        delete axis;
+    }
     if (data.testDrills.empty()) {
         accuracy_->setCurrentIndex(0);
         return;
