@@ -104,14 +104,22 @@ StatisticsView* LearningFeatures::ensureStatistics()
 {
     if (statistics_)
         return statistics_.get();
-    statisticsModule_.setFileName(
-        QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(StatisticsModuleName)));
-    const auto create =
-        reinterpret_cast<CreateStatisticsView>(statisticsModule_.resolve(CreateStatisticsViewSymbol));
+    // Beside the program in a build tree or a portable copy; in the program's library folder once installed.
+    const QDir programDirectory(QCoreApplication::applicationDirPath());
+    CreateStatisticsView create = nullptr;
+    QStringList tried;
+    for (const QString& directory :
+         {programDirectory.path(), programDirectory.filePath(QStringLiteral(VOKABO_MODULES_FROM_BINDIR))}) {
+        statisticsModule_.setFileName(QDir(directory).filePath(QLatin1String(StatisticsModuleName)));
+        create = reinterpret_cast<CreateStatisticsView>(statisticsModule_.resolve(CreateStatisticsViewSymbol));
+        if (create)
+            break;
+        tried << statisticsModule_.errorString();
+    }
     if (!create) {
-        std::fprintf(stderr, "vokabo: statistics: %s\n", qUtf8Printable(statisticsModule_.errorString()));
-        messages_.showMessage(QStringLiteral("学习统计无法打开：缺少程序文件 %1")
-                                  .arg(QDir::toNativeSeparators(statisticsModule_.fileName())),
+        std::fprintf(stderr, "vokabo: statistics: %s\n", qUtf8Printable(tried.join(QStringLiteral("; "))));
+        messages_.showMessage(QStringLiteral("学习统计无法打开：找不到程序文件 %1.so")
+                                  .arg(QLatin1String(StatisticsModuleName)),
                               MessageTitle);
         return nullptr;
     }

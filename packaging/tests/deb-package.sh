@@ -23,9 +23,13 @@ for file in ./usr/bin/vokabo ./usr/bin/vokabo-words ./usr/share/vokabo/MyDatas.d
     grep -qxF "$file" "$work/contents" || fail "the package lacks $file"
 done
 
+# The statistics window, a module of the program's own that it loads on first use.
+grep -qx '\./usr/lib/\(.*/\)\?vokabo/vokabo_statistics\.so' "$work/contents" || fail "the package lacks the statistics module"
+
 [ "$(dpkg-deb --field "$deb" Section)" = education ] || fail "section: $(dpkg-deb --field "$deb" Section)"
 depends=$(dpkg-deb --field "$deb" Depends)
-for package in libqt6sql6-sqlite fonts-noto-cjk libqt6widgets6 libqt6sql6 libmdb3 libssl3 libc6 libqt6texttospeech6; do
+for package in libqt6sql6-sqlite fonts-noto-cjk libqt6widgets6 libqt6sql6 libmdb3 libssl3 libc6 libqt6texttospeech6 \
+    libqt6charts6; do
     echo ", $depends," | grep -q ", $package[ ,]" || fail "Depends lacks $package: $depends"
 done
 recommends=$(dpkg-deb --field "$deb" Recommends)
