@@ -4,8 +4,8 @@
 #include "IniFile.h"
 #include "LearningFeatures.h"
 #include "MenuWindow.h"
+#include "ModuleSpeaker.h"
 #include "StudyWindow.h"
-#include "TextToSpeechSpeaker.h"
 #include "UnitCatalogue.h"
 
 #include <QObject>
@@ -34,7 +34,7 @@ public:
     Form2& menuWindow() { return *form2_; }
     // Null until the first unit is opened.
     Form1* studyWindow() { return form1_.get(); }
-    TextToSpeechSpeaker& speaker() { return speaker_; }
+    ModuleSpeaker& speaker() { return speaker_; }
     LearningFeatures& learning() { return *learning_; }
 
 signals:
@@ -52,7 +52,7 @@ private:
     const Clock& clock_;
     mdlINI settings_;
     SharedState shared_;
-    TextToSpeechSpeaker speaker_; // its engine is created on the first word spoken
+    ModuleSpeaker speaker_;                      // loaded at the first word spoken
     std::unique_ptr<LearningFeatures> learning_; // outlives the windows, whose drill reports to it
     std::unique_ptr<Form2> form2_;
     std::unique_ptr<Form1> form1_;

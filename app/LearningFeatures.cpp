@@ -1,10 +1,9 @@
 #include "LearningFeatures.h"
 
 #include "ProgramIcon.h"
+#include "ProgramModule.h"
 #include "WordStore.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
@@ -104,25 +103,16 @@ StatisticsView* LearningFeatures::ensureStatistics()
 {
     if (statistics_)
         return statistics_.get();
-    // Beside the program in a build tree or a portable copy; in the program's library folder once installed.
-    const QDir programDirectory(QCoreApplication::applicationDirPath());
-    CreateStatisticsView create = nullptr;
-    QStringList tried;
-    for (const QString& directory :
-         {programDirectory.path(), programDirectory.filePath(QStringLiteral(VOKABO_MODULES_FROM_BINDIR))}) {
-        statisticsModule_.setFileName(QDir(directory).filePath(QLatin1String(StatisticsModuleName)));
-        create = reinterpret_cast<CreateStatisticsView>(statisticsModule_.resolve(CreateStatisticsViewSymbol));
-        if (create)
-            break;
-        tried << statisticsModule_.errorString();
-    }
-    if (!create) {
-        std::fprintf(stderr, "vokabo: statistics: %s\n", qUtf8Printable(tried.join(QStringLiteral("; "))));
-        messages_.showMessage(QStringLiteral("学习统计无法打开：找不到程序文件 %1.so")
-                                  .arg(QLatin1String(StatisticsModuleName)),
-                              MessageTitle);
+    auto loaded = loadProgramModule<CreateStatisticsView>(statisticsModule_, StatisticsModuleName,
+                                                          CreateStatisticsViewSymbol);
+    if (auto* problem = std::get_if<QString>(&loaded)) {
+        std::fprintf(stderr, "vokabo: statistics: %s\n", qUtf8Printable(*problem));
+        messages_.showMessage(
+            QStringLiteral("学习统计无法打开：找不到程序文件 %1.so").arg(QLatin1String(StatisticsModuleName)),
+            MessageTitle);
         return nullptr;
     }
+    const auto create = std::get<CreateStatisticsView>(loaded);
     statistics_.reset(create(applicationDirectory_));
     QWidget* window = statistics_->widget();
     window->setWindowIcon(programIcon());

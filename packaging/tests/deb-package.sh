@@ -23,8 +23,10 @@ for file in ./usr/bin/vokabo ./usr/bin/vokabo-words ./usr/share/vokabo/MyDatas.d
     grep -qxF "$file" "$work/contents" || fail "the package lacks $file"
 done
 
-# The statistics window, a module of the program's own that it loads on first use.
-grep -qx '\./usr/lib/\(.*/\)\?vokabo/vokabo_statistics\.so' "$work/contents" || fail "the package lacks the statistics module"
+# The statistics window and the pronunciation, modules of the program's own that it loads on first use.
+for module in vokabo_statistics vokabo_pronunciation; do
+    grep -qx "\./usr/lib/\(.*/\)\?vokabo/$module\.so" "$work/contents" || fail "the package lacks the module $module"
+done
 
 [ "$(dpkg-deb --field "$deb" Section)" = education ] || fail "section: $(dpkg-deb --field "$deb" Section)"
 depends=$(dpkg-deb --field "$deb" Depends)

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "Speaker.h"
+
+class QObject;
+
+// The speaker as the program loads it: the machine's speech synthesis lives in a module of its own that the
+// program opens at the first word to speak, so that Qt TextToSpeech, its engines and the sound output stay
+// out of start-up.
+
+// The module's one entry point: a new speaker, a QObject deleted with `parent`.
+using CreateSpeaker = Speaker* (*)(QObject* parent);
+inline constexpr char SpeechModuleName[] = "vokabo_pronunciation";
+inline constexpr char CreateSpeakerSymbol[] = "vokabo_createSpeaker";
