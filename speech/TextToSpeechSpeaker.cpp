@@ -1,5 +1,6 @@
 #include "TextToSpeechSpeaker.h"
 
+#include <QEventLoop>
 #include <QTextToSpeech>
 #include <cstdio>
 #include <memory>
@@ -75,6 +76,8 @@ QString whyNot(const QTextToSpeech& tts, const Candidate& candidate)
 // Qt 6.4's PulseAudio output crashes when a new word starts while the sound of a stopped or failed one is
 // still being wound down, so the next word waits a moment after a stop.
 constexpr int SettleMilliseconds = 100;
+// The longest that the end of a speaker waits for its engine to stop a word.
+constexpr int QuietMilliseconds = 5000;
 
 TextToSpeechSpeaker::TextToSpeechSpeaker(QObject* parent) : QObject(parent)
 {
@@ -83,7 +86,25 @@ TextToSpeechSpeaker::TextToSpeechSpeaker(QObject* parent) : QObject(parent)
     connect(&settle_, &QTimer::timeout, this, &TextToSpeechSpeaker::sayAttempt);
 }
 
-TextToSpeechSpeaker::~TextToSpeechSpeaker() = default;
+// Qt 6.4's flite engine crashes when it is deleted while it is playing a word or about to, so a word still
+// under way is stopped first and the engine deleted once it has gone quiet.
+TextToSpeechSpeaker::~TextToSpeechSpeaker()
+{
+    settle_.stop();
+    if (!engine_ || engineQuiet_)
+        return;
+    disconnect(engine_, nullptr, this, nullptr);
+    QEventLoop quiet;
+    connect(engine_, &QTextToSpeech::stateChanged, &quiet, [&](QTextToSpeech::State state) {
+        noteEngineState(state);
+        if (engineQuiet_)
+            quiet.quit();
+    });
+    // A sound server that has gone away must not hold up the end of the program for long.
+    QTimer::singleShot(QuietMilliseconds, &quiet, &QEventLoop::quit);
+    engine_->stop(QTextToSpeech::BoundaryHint::Immediate);
+    quiet.exec(QEventLoop::ExcludeUserInputEvents);
+}
 
 QTextToSpeech* TextToSpeechSpeaker::engine()
 {
@@ -158,11 +179,23 @@ void TextToSpeechSpeaker::sayAttempt()
     engine_->setRate(attempt.rate);
     busy_ = true;
     speaking_ = false;
+    engineQuiet_ = false;
+    engineHeard_ = false;
     engine_->say(text_);
+}
+
+void TextToSpeechSpeaker::noteEngineState(int state)
+{
+    // A word is heard before its end or its stop; the engine may report ready before it starts one.
+    if (state == QTextToSpeech::Speaking)
+        engineHeard_ = true;
+    else if (state == QTextToSpeech::Error || (state == QTextToSpeech::Ready && engineHeard_))
+        engineQuiet_ = true;
 }
 
 void TextToSpeechSpeaker::onStateChanged(int state)
 {
+    noteEngineState(state);
     if (!busy_)
         return;
     if (state == QTextToSpeech::Speaking) {

@@ -35,6 +35,7 @@ private:
     };
 
     void sayAttempt();
+    void noteEngineState(int state);
     void onStateChanged(int state);
     void onError(const QString& error);
     void report(const QString& problem);
@@ -48,5 +49,8 @@ private:
     qsizetype attempt_ = 0;
     bool busy_ = false;     // a word has been handed to the engine and has not ended yet
     bool speaking_ = false; // and it is being heard
+    // Whether the engine has played out or stopped everything that it was given, cut-short words included.
+    bool engineQuiet_ = true;
+    bool engineHeard_ = false; // the last word given to the engine has been heard
     QString problem_;
 };

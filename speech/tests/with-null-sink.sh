@@ -13,7 +13,8 @@ HOME="$runtime" XDG_RUNTIME_DIR="$runtime" pulseaudio --daemonize=no --system=no
     --log-target="file:$runtime/pulseaudio.log" &
 server=$!
 tries=0
-while [ ! -S "$socket" ] && [ "$tries" -lt 50 ] && kill -0 "$server" 2>/dev/null; do
+# Up to half a minute: a server started on a busy machine can be slow to open its socket.
+while [ ! -S "$socket" ] && [ "$tries" -lt 300 ] && kill -0 "$server" 2>/dev/null; do
     sleep 0.1
     tries=$((tries + 1))
 done
