@@ -5,6 +5,7 @@
 #include "LearningFeatures.h"
 #include "MenuWindow.h"
 #include "ModuleSpeaker.h"
+#include "SharedState.h"
 #include "StudyWindow.h"
 #include "UnitCatalogue.h"
 

@@ -5,8 +5,8 @@
 #include "FieldCipher.h"
 #include "IniFile.h"
 #include "Recordset.h"
+#include "SharedState.h"
 #include "Speaker.h"
-#include "UnitCatalogue.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,6 +1,7 @@
 #include "MenuWindow.h"
 
 #include "ReviewAge.h"
+#include "WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QFontInfo>
@@ -9,7 +10,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyleOptionFocusRect>
 #include <qdrawutil.h>
 
@@ -153,10 +153,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent)
 
 void Form2::Form_Load(const SettingsFile& settings, const QDateTime& now)
 {
-    if (const QScreen* screen = this->screen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    centreOnScreen(*this);
     const auto bands = reviewBands(settings, now);
     for (std::size_t i = 0; i < bands.size(); ++i) {
         if (bands[i])

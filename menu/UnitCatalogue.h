@@ -22,10 +22,3 @@ const std::array<UnitRow, UnitCount>& UnitCatalogue();
 
 std::optional<UnitRow> unitByCode(const QString& code);
 std::optional<UnitRow> unitByTable(const QString& table);
-
-// What the menu and the study window share for the whole run. One instance, owned by the application.
-struct SharedState {
-    QString UnitCode;            // the unit opened last, empty until the first open
-    QString UnitTable;           // its word table
-    bool ReturnedToMenu = false; // set on the way back to the menu, cleared by the study window's next tick
-};

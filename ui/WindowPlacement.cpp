@@ -1,0 +1,69 @@
+#include "WindowPlacement.h"
+
+#include <QEvent>
+#include <QMargins>
+#include <QScreen>
+#include <QWidget>
+
+namespace {
+
+// The frame of the last window that the window manager framed. Windows of one program get the same
+// decorations, so this is the best guess for a window that has not been framed yet.
+QMargins lastFrame;
+
+QMargins frameOf(const QWidget& window)
+{
+    const QRect outer = window.frameGeometry();
+    const QRect inner = window.geometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+void place(QWidget& window, const QMargins& frame)
+{
+    const QScreen* screen = window.screen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    const QSize outer = window.size().grownBy(frame);
+    // move() places a top-level window's frame, not its client area.
+    window.move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+}
+
+// Waits for the window manager's frame, re-centres the window by it once, and goes.
+class CentreWhenFramed final : public QObject {
+public:
+    CentreWhenFramed(QWidget& window, const QMargins& assumed) : QObject(&window), assumed_(assumed)
+    {
+        window.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* window = static_cast<QWidget*>(watched);
+        if (event->type() != QEvent::Move || window->frameGeometry() == window->geometry())
+            return false;
+        const QMargins frame = frameOf(*window);
+        lastFrame = frame;
+        if (frame != assumed_)
+            place(*window, frame);
+        window->removeEventFilter(this);
+        deleteLater();
+        return false;
+    }
+
+private:
+    QMargins assumed_;
+};
+
+} // namespace
+
+void centreOnScreen(QWidget& window)
+{
+    if (window.isVisible() && window.frameGeometry() != window.geometry()) {
+        place(window, frameOf(window));
+        return;
+    }
+    place(window, lastFrame);
+    new CentreWhenFramed(window, lastFrame);
+}
