@@ -209,6 +209,10 @@ void DrillEngine::CompleteUnit()
         (void)settings_.WriteIniValue(QStringLiteral("LastDate"), shared_.UnitCode,
                                       formatMomentText(clock_.now()));
     notify(DrillEvent::Kind::Completed);
+    // Every path here has unticked the check box; it must not stand behind the box with the red caption
+    // of a word that has gone.
+    controls_.delCheckCaption = UntickedCaption;
+    controls_.delCheckColour = ButtonTextColour;
     messenger_.showMessage(QStringLiteral("恭喜您，终于完成练习了"), MessageTitle);
     controls_.Timer1Enabled = false;
     controls_.delCheckCaption = UntickedCaption;

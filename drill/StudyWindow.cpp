@@ -110,13 +110,16 @@ Form1::Form1(SharedState& shared, SettingsFile& settings, Messenger& messages, c
     setTextColour(rightSum, colourOfNumber(RedColour));
     Label2 = label(this, "Label2", QStringLiteral("中文："), {168, 88, 49, 17}, Qt::AlignVCenter);
     Label2->setFont(song);
+    // The words come from the database and are shown as they are, markup and all.
     Label4 = label(this, "Label4", QString(), {216, 80, 153, 25});
     Label4->setFont(songLargeBold);
+    Label4->setTextFormat(Qt::PlainText);
     Label3 = label(this, "Label3", QStringLiteral("答案："), {384, 88, 49, 17}, Qt::AlignVCenter);
     Label3->setFont(song);
     Label3->hide();
     Label5 = label(this, "Label5", QString(), {432, 80, 129, 25});
     Label5->setFont(songLargeBold);
+    Label5->setTextFormat(Qt::PlainText);
     Label5->hide();
     Label6 = label(this, "Label6", QStringLiteral("英文："), {168, 128, 44, 14}, Qt::AlignVCenter);
     Label6->setFont(song);

@@ -6,7 +6,11 @@ QString formatMomentText(const QDateTime& moment)
 {
     const QDate date = moment.date();
     const QTime time = moment.time();
-    QString text = QStringLiteral("%1/%2/%3").arg(date.year()).arg(date.month()).arg(date.day());
+    // Four-digit years, also below 1000, so that the reader takes the text for a date.
+    QString text = QStringLiteral("%1/%2/%3")
+                       .arg(date.year(), 4, 10, QLatin1Char('0'))
+                       .arg(date.month())
+                       .arg(date.day());
     if (time.hour() != 0 || time.minute() != 0 || time.second() != 0)
         text += QLatin1Char(' ') + time.toString(QStringLiteral("H:mm:ss"));
     return text;

@@ -176,8 +176,9 @@ std::variant<std::vector<Record>, StoreFailure> readTable(SqlConnection& connect
                        QStringLiteral("%1 不是词库文件").arg(QDir::toNativeSeparators(databaseFile)),
                        QStringLiteral("%1 is not a word database: %2").arg(databaseFile, why));
     };
-    if (!query.prepare(
-            QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?")))
+    // SQLite's names are not case-sensitive: a table made as "Word7" is word7.
+    if (!query.prepare(QStringLiteral(
+            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE")))
         return notADatabase(query.lastError().text());
     query.addBindValue(table);
     if (!query.exec() || !query.next())

@@ -59,8 +59,9 @@ Result<std::unique_ptr<SqlConnection>> openExisting(const QString& file, SqlConn
 Result<bool> hasTable(const QSqlDatabase& db, const QString& table)
 {
     QSqlQuery query(db);
-    if (!query.prepare(
-            QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?")))
+    // SQLite's names are not case-sensitive: a table made as "Word7" is word7.
+    if (!query.prepare(QStringLiteral(
+            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE")))
         return failure(query.lastError().text());
     query.addBindValue(table);
     if (!query.exec() || !query.next())

@@ -388,6 +388,8 @@ private slots:
                                             ? QStringLiteral("word1")
                                             : QStringLiteral("word%1").arg(words));
         QCOMPARE(message.screen.Text6, QString());
+        QCOMPARE(message.screen.delCheckCaption, UntickedCaption);
+        QCOMPARE(message.screen.delCheckColour, ButtonTextColour);
 
         QCOMPARE(drill.settings.ReadIniValue(QStringLiteral("LastDate"), QStringLiteral("23")),
                  QStringLiteral("2026/3/9 14:05:09"));

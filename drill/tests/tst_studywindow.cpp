@@ -52,6 +52,7 @@ private slots:
     void layout();
     void windowAndTabOrder();
     void modesAndNoticeHover();
+    void wordsShowAsPlainText();
     void messageBoxHasOnlyOkAndNoIcon();
     void pronunciationKeys();
 
@@ -162,6 +163,20 @@ void TestStudyWindow::modesAndNoticeHover()
     QVERIFY(notice->font().bold());
     QTest::mouseMove(window.get(), QPoint(20, 150)); // the window's own surface
     QTRY_VERIFY(!notice->font().bold());
+}
+
+void TestStudyWindow::wordsShowAsPlainText()
+{
+    const QString markup = QStringLiteral("<b>x</b>");
+    window->engine().controls().Label4 = markup;
+    window->engine().controls().Label5 = markup;
+    QTest::mouseClick(control("Option2"), Qt::LeftButton); // shows the answer and renders
+    for (const char* name : {"Label4", "Label5"}) {
+        auto* label = control<QLabel>(name);
+        QCOMPARE(label->text(), markup);
+        // Shown as rich text, the markup would take the width of one letter.
+        QVERIFY2(label->sizeHint().width() >= QFontMetrics(label->font()).horizontalAdvance(markup), name);
+    }
 }
 
 void TestStudyWindow::messageBoxHasOnlyOkAndNoIcon()

@@ -531,8 +531,9 @@ void WordStoreTest::openFailures()
 
 void WordStoreTest::everyUnitTableOpens()
 {
+    // Table names are not case-sensitive in SQLite: "Word7" is the table word7.
     for (int number = 1; number <= 20; ++number)
-        QVERIFY(createUnit(file_, word(number), number));
+        QVERIFY(createUnit(file_, number % 3 ? word(number) : QStringLiteral("Word%1").arg(number), number));
     for (int number = 1; number <= 20; ++number) {
         auto unit = openUnit(file_, word(number));
         QVERIFY2(unit, qPrintable(word(number)));
