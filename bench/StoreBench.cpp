@@ -1,9 +1,11 @@
 // Timings of the paths a study session runs for every word: opening a unit, stepping to the next
-// record, and decrypting its two fields.
+// record, and decrypting its two fields; and the menu's one read of the settings file.
 #include "FieldCipher.h"
+#include "IniFile.h"
 #include "WordStore.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -132,6 +134,43 @@ void BM_RecordStep(benchmark::State& state)
     }
 }
 BENCHMARK(BM_RecordStep)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+// A settings file of 10 MB whose [LastDate] section comes after two million lines of another section.
+QString largeSettingsDirectory()
+{
+    static QTemporaryDir dir;
+    static bool made = false;
+    if (made)
+        return dir.path();
+    if (!dir.isValid())
+        giveUp("no temporary directory");
+    QByteArray text("[Other]\r\n");
+    text.reserve(10'100'000);
+    for (int i = 0; i < 2'000'000; ++i)
+        text += "a=1\r\n";
+    text += "[LastDate]\r\n";
+    for (int level = 1; level <= 5; ++level) {
+        for (int unit = 1; unit <= 4; ++unit)
+            text += QByteArray::number(level * 10 + unit) + "=2017/11/1 14:05:09\r\n";
+    }
+    QFile file(mdlINI(dir.path()).path());
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        giveUp("cannot write the settings file");
+    made = true;
+    return dir.path();
+}
+
+// What the menu window does at start: read section LastDate once for its twenty units.
+void BM_ReadLastDate10MB(benchmark::State& state)
+{
+    const mdlINI settings(largeSettingsDirectory());
+    for (auto _ : state) {
+        const IniSection dates = settings.ReadIniSection(QStringLiteral("LastDate"));
+        if (dates.value(QStringLiteral("54")).isEmpty())
+            giveUp("the last unit's date is missing");
+    }
+}
+BENCHMARK(BM_ReadLastDate10MB)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -127,8 +127,8 @@ void DrillEngine::toggleAutoSpeak()
 {
     autoSpeak_ = !autoSpeak_;
     // The choice holds for this run even when it cannot be kept; the store has said why on stderr.
-    const bool kept = settings_.WriteIniValue(SpeechSection, AutoSpeakKey,
-                                              autoSpeak_ ? QStringLiteral("1") : QStringLiteral("0"));
+    const bool kept = bool(settings_.WriteIniValue(SpeechSection, AutoSpeakKey,
+                                                   autoSpeak_ ? QStringLiteral("1") : QStringLiteral("0")));
     controls_.statusMessage = (autoSpeak_ ? QStringLiteral("自动朗读：开") : QStringLiteral("自动朗读：关")) +
                               (kept ? QString() : QStringLiteral("（设置未能保存）"));
 }
@@ -205,15 +205,19 @@ void DrillEngine::AdvanceWord(bool untickAfterMove)
 void DrillEngine::CompleteUnit()
 {
     // The error book is no unit: its drills leave the review dates alone.
+    IniWriteResult written;
     if (kind_ == DrillKind::Unit)
-        (void)settings_.WriteIniValue(QStringLiteral("LastDate"), shared_.UnitCode,
-                                      formatMomentText(clock_.now()));
+        written = settings_.WriteIniValue(QStringLiteral("LastDate"), shared_.UnitCode,
+                                          formatMomentText(clock_.now()));
     notify(DrillEvent::Kind::Completed);
     // Every path here has unticked the check box; it must not stand behind the box with the red caption
     // of a word that has gone.
     controls_.delCheckCaption = UntickedCaption;
     controls_.delCheckColour = ButtonTextColour;
     messenger_.showMessage(QStringLiteral("恭喜您，终于完成练习了"), MessageTitle);
+    // A completion that was not recorded must not pass for one that was.
+    if (written.error)
+        messenger_.showMessage(QStringLiteral("完成日期无法保存：") + written.error->reason, MessageTitle);
     controls_.Timer1Enabled = false;
     controls_.delCheckCaption = UntickedCaption;
     controls_.delCheckColour = ButtonTextColour;

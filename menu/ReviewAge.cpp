@@ -74,9 +74,10 @@ std::array<std::optional<ReviewBand>, UnitCount> reviewBands(const SettingsFile&
                                                              const QDateTime& now)
 {
     std::array<std::optional<ReviewBand>, UnitCount> bands;
+    const IniSection dates = settings.ReadIniSection(QStringLiteral("LastDate"));
     const auto& rows = UnitCatalogue();
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const QString stored = settings.ReadIniValue(QStringLiteral("LastDate"), rows[i].UnitCode);
+        const QString stored = dates.value(rows[i].UnitCode);
         bool unreadable = false;
         bands[i] = bandOfStoredMoment(stored, now, &unreadable);
         // A value edited by hand must not stop the program; the unit simply shows as never studied.

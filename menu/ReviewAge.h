@@ -32,7 +32,7 @@ QColor colourOfNumber(quint32 number);
 std::optional<ReviewBand> bandOfStoredMoment(const QString& stored, const QDateTime& now,
                                              bool* unreadable = nullptr);
 
-// Every unit's band in catalogue order, read from section "LastDate" of the settings. A stored value that
-// does not read as a date leaves its unit without a band and is reported on stderr.
+// Every unit's band in catalogue order, from section "LastDate" of the settings, read once. A stored value
+// that does not read as a date leaves its unit without a band and is reported on stderr.
 std::array<std::optional<ReviewBand>, UnitCount> reviewBands(const SettingsFile& settings,
                                                              const QDateTime& now);

@@ -27,7 +27,8 @@ void place(QWidget& window, const QMargins& frame)
     const QRect area = screen->geometry();
     const QSize outer = window.size().grownBy(frame);
     // move() places a top-level window's frame, not its client area.
-    window.move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    window.move(area.x() + (area.width() - outer.width()) / 2,
+                area.y() + (area.height() - outer.height()) / 2);
 }
 
 // Waits for the window manager's frame, re-centres the window by it once, and goes.

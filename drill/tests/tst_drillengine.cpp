@@ -416,6 +416,20 @@ private slots:
                  QStringLiteral("2026/4/1"));
     }
 
+    void unsavedCompletionIsTold()
+    {
+        Drill drill(numberedWords(1));
+        QVERIFY(QDir(drill.dir.path()).mkdir(QStringLiteral("Syset.ini"))); // cannot be read as a file
+        drill.engine.Command5_Click();
+        drill.play(QStringLiteral("a"));
+        QCOMPARE(drill.messenger.shown.size(), 2);
+        QCOMPARE(drill.messenger.shown[0].text, QStringLiteral("恭喜您，终于完成练习了"));
+        QVERIFY2(drill.messenger.shown[1].text.startsWith(QStringLiteral("完成日期无法保存：设置文件 ")),
+                 qPrintable(drill.messenger.shown[1].text));
+        QCOMPARE(drill.messenger.shown[1].title, QStringLiteral("提示信息"));
+        QVERIFY(!drill.screen().Timer1Enabled);
+    }
+
     void sameAnswerTwiceDoesNotEndTheUnit()
     {
         Drill drill({{QStringLiteral("一"), QStringLiteral("same")},

@@ -26,7 +26,8 @@ public:
 class NullSettings final : public SettingsFile {
 public:
     QString ReadIniValue(const QString&, const QString&) const override { return {}; }
-    bool WriteIniValue(const QString&, const QString&, const QString&) override { return true; }
+    IniSection ReadIniSection(const QString&) const override { return {}; }
+    IniWriteResult WriteIniValue(const QString&, const QString&, const QString&) override { return {}; }
 };
 
 QString captionOf(QWidget* w)

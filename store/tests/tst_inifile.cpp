@@ -4,10 +4,12 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QtTest>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <grp.h>
 #include <optional>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +18,17 @@ namespace {
 QByteArray gbk(const char* hex)
 {
     return QByteArray::fromHex(hex);
+}
+
+QByteArray utf16(const QString& text, QSysInfo::Endian order = QSysInfo::LittleEndian)
+{
+    QByteArray bytes = order == QSysInfo::LittleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+    for (const QChar c : text) {
+        const char units[2] = {char(c.unicode() & 0xFF), char(c.unicode() >> 8)};
+        bytes.append(units[order == QSysInfo::LittleEndian ? 0 : 1])
+            .append(units[order == QSysInfo::LittleEndian ? 1 : 0]);
+    }
+    return bytes;
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes)
@@ -62,27 +75,48 @@ private:
     int saved_ = -1;
 };
 
-// Root writes through read-only permissions, so as root the write runs in a child process that has
-// given root up. No value when that cannot be arranged.
-std::optional<bool> writeWithoutPrivileges(const std::function<bool()>& write)
+// Runs a write in a child process that first calls `setUp`: to give root up (root writes through
+// read-only permissions) or to limit the size of files (a full disk). No value when that cannot be
+// arranged.
+std::optional<IniWriteResult> writeInChild(const std::function<bool()>& setUp,
+                                           const std::function<IniWriteResult()>& write)
 {
-    if (geteuid() != 0)
-        return write();
     std::fflush(stdout);
     std::fflush(stderr);
+    int result[2];
+    if (pipe(result) != 0)
+        return std::nullopt;
     const pid_t child = fork();
     if (child < 0)
         return std::nullopt;
     if (child == 0) {
-        const uid_t nobody = 65534;
-        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0 || geteuid() == 0)
+        close(result[0]);
+        if (!setUp())
             _exit(3);
-        _exit(write() ? 0 : 1);
+        const IniWriteResult written = write();
+        const QByteArray reason = written.error ? written.error->reason.toUtf8() : QByteArray();
+        _exit(::write(result[1], reason.constData(), size_t(reason.size())) == reason.size() ? 0 : 3);
     }
+    close(result[1]);
+    QByteArray reason;
+    char buffer[256];
+    for (ssize_t n; (n = read(result[0], buffer, sizeof buffer)) > 0;)
+        reason.append(buffer, n);
+    close(result[0]);
     int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) > 1)
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return std::nullopt;
-    return WEXITSTATUS(status) == 0;
+    if (reason.isEmpty())
+        return IniWriteResult{};
+    return IniWriteResult{IniWriteError{QString::fromUtf8(reason), {}}};
+}
+
+bool giveUpRoot()
+{
+    if (geteuid() != 0)
+        return true;
+    const uid_t nobody = 65534;
+    return setgroups(0, nullptr) == 0 && setgid(nobody) == 0 && setuid(nobody) == 0 && geteuid() != 0;
 }
 
 } // namespace
@@ -101,6 +135,7 @@ private slots:
     void writeThenRead();
     void failedWrite_data();
     void failedWrite();
+    void orphanedCopiesGoAtTheNextWrite();
 };
 
 void IniFileTest::read_data()
@@ -224,6 +259,25 @@ void IniFileTest::read_data()
                                       << "Main"
                                       << "Word"
                                       << "苹果";
+    QTest::newRow("vertical tabs are blanks") << QByteArray("\v[\vMain\v]\r\n\vDate\v=\vyes\v\r\n") << "Main"
+                                              << "Date"
+                                              << "yes";
+    QTest::newRow("caller's names padded") << QByteArray("[Main]\r\nDate=yes\r\n") << " Main\t"
+                                           << "\vDate "
+                                           << "yes";
+    QTest::newRow("']' as second byte of a GBK character") << "[" + gbk("815d") + "]\r\nDate=yes\r\n"
+                                                           << QStringLiteral("乚") << "Date"
+                                                           << "yes";
+    QTest::newRow("UTF-16LE") << utf16("[单元]\r\n日期 = \"二〇一七年\"\r\n") << "单元"
+                              << "日期"
+                              << "二〇一七年";
+    QTest::newRow("UTF-16BE") << utf16("[单元]\n日期=二〇一七年", QSysInfo::BigEndian) << "单元"
+                              << "日期"
+                              << "二〇一七年";
+    QTest::newRow("UTF-8 with byte order mark")
+        << "\xEF\xBB\xBF" + QStringLiteral("[单元]\r\n日期=是\r\n").toUtf8() << "单元"
+        << "日期"
+        << "是";
     QTest::newRow("1024 characters") << "[Main]\r\nLong=" + QByteArray(1024, 'x') + "\r\n"
                                      << "Main"
                                      << "Long" << QString(1024, u'x');
@@ -250,6 +304,7 @@ void IniFileTest::read()
     mdlINI ini(dir.path());
     QVERIFY(writeBytes(ini.path(), contents));
     QCOMPARE(ini.ReadIniValue(section, key), value);
+    QCOMPARE(ini.ReadIniSection(section).value(key), value);
     QCOMPARE(readBytes(ini.path()), contents);
 }
 
@@ -336,6 +391,26 @@ void IniFileTest::write_data()
     QTest::newRow("replaced last line without ending") << true << QByteArray("[Main]\r\nDate=old") << "Main"
                                                        << "Date"
                                                        << "x" << QByteArray("[Main]\r\nDate=x\r\n");
+    QTest::newRow("caller's padded names find section and key")
+        << true << QByteArray("[Main]\r\nDate=old\r\n") << " Main\v"
+        << "\tDate "
+        << "new" << QByteArray("[Main]\r\nDate=new\r\n");
+    QTest::newRow("caller's padded names written trimmed") << false << QByteArray() << " Main "
+                                                           << " Date\v"
+                                                           << "x" << QByteArray("[Main]\r\nDate=x\r\n");
+    QTest::newRow("UTF-16LE file stays UTF-16LE")
+        << true << utf16("[Main]\r\nA=1\r\n") << "Main"
+        << "Date"
+        << "二〇一七年" << utf16("[Main]\r\nA=1\r\nDate=二〇一七年\r\n");
+    QTest::newRow("UTF-16LE file, new section, any character")
+        << true << utf16("[Other]\r\nA=1") << "Main"
+        << "Date" << QStringLiteral("\U0001F600")
+        << utf16(QStringLiteral("[Other]\r\nA=1\r\n[Main]\r\nDate=\U0001F600\r\n"));
+    QTest::newRow("UTF-8 file stays UTF-8")
+        << true << "\xEF\xBB\xBF" + QStringLiteral("[Main]\r\nDate=旧\r\n").toUtf8() << "Main"
+        << "Date"
+        << "新"
+        << "\xEF\xBB\xBF" + QStringLiteral("[Main]\r\nDate=新\r\n").toUtf8();
     QTest::newRow("GBK text") << false << QByteArray() << "单元"
                               << "日期"
                               << "二〇一七年"
@@ -418,19 +493,39 @@ void IniFileTest::failedWrite_data()
     QTest::addColumn<QString>("obstacle");
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("reason"); // part of the learner's message
 
     QTest::newRow("read-only file") << "file"
                                     << "Main"
-                                    << "x";
+                                    << "x"
+                                    << "是只读的";
+    QTest::newRow("unreadable file") << "unreadable"
+                                     << "Main"
+                                     << "x"
+                                     << "无法读取";
     QTest::newRow("read-only directory") << "directory"
                                          << "Main"
-                                         << "x";
+                                         << "x"
+                                         << "无法在";
+    QTest::newRow("full disk") << "full"
+                               << "Main" << QString(600, u'x') << "磁盘可能已满";
     QTest::newRow("directory path runs through a file") << "not a directory"
                                                         << "Main"
-                                                        << "x";
-    QTest::newRow("value outside code page 936") << ""
-                                                 << "Main" << QStringLiteral("\U0001F600");
-    QTest::newRow("section outside code page 936") << "" << QStringLiteral("\U0001F600") << "x";
+                                                        << "x"
+                                                        << "无法在";
+    QTest::newRow("value outside code page 936")
+        << ""
+        << "Main" << QStringLiteral("\U0001F600") << "无法保存的字符";
+    QTest::newRow("section outside code page 936") << "" << QStringLiteral("\U0001F600") << "x"
+                                                   << "无法保存的字符";
+    QTest::newRow("value with CR LF") << ""
+                                      << "Main"
+                                      << "x\r\n[Other]"
+                                      << "换行符";
+    QTest::newRow("value with LF") << ""
+                                   << "Main"
+                                   << "x\nDate=y"
+                                   << "换行符";
 }
 
 void IniFileTest::failedWrite()
@@ -438,6 +533,7 @@ void IniFileTest::failedWrite()
     QFETCH(QString, obstacle);
     QFETCH(QString, section);
     QFETCH(QString, value);
+    QFETCH(QString, reason);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -460,10 +556,13 @@ void IniFileTest::failedWrite()
         return QFile::Permissions::fromInt(bits | bits >> 4 | bits >> 8 | bits >> 12);
     };
     // Only the named obstacle stands in the way, also for the unprivileged account of a root run.
+    const QFile::Permissions openDirectory = all(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (obstacle == QLatin1String("file")) {
-        QVERIFY(
-            QFile::setPermissions(dir.path(), all(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)));
+        QVERIFY(QFile::setPermissions(dir.path(), openDirectory));
         QVERIFY(QFile::setPermissions(ini.path(), all(QFile::ReadOwner)));
+    } else if (obstacle == QLatin1String("unreadable")) {
+        QVERIFY(QFile::setPermissions(dir.path(), openDirectory));
+        QVERIFY(QFile::setPermissions(ini.path(), all(QFile::WriteOwner)));
     } else if (obstacle == QLatin1String("directory")) {
         QVERIFY(QFile::setPermissions(dir.path(), all(QFile::ReadOwner | QFile::ExeOwner)));
         QVERIFY(QFile::setPermissions(ini.path(), all(QFile::ReadOwner | QFile::WriteOwner)));
@@ -471,12 +570,25 @@ void IniFileTest::failedWrite()
 
     StderrCapture capture;
     const auto write = [&] { return ini.WriteIniValue(section, QStringLiteral("Date"), value); };
-    const bool permissions = obstacle == QLatin1String("file") || obstacle == QLatin1String("directory");
-    const std::optional<bool> written = permissions ? writeWithoutPrivileges(write) : write();
+    std::optional<IniWriteResult> written;
+    if (obstacle == QLatin1String("full")) {
+        // A file may not grow past 300 bytes: as good as a full disk for the copy that replaces the file.
+        written = writeInChild(
+            [] {
+                const rlimit limit{300, 300};
+                return std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR && setrlimit(RLIMIT_FSIZE, &limit) == 0;
+            },
+            write);
+    } else if (QStringList{"file", "unreadable", "directory"}.contains(obstacle)) {
+        written = writeInChild(giveUpRoot, write);
+    } else {
+        written = write();
+    }
     const QByteArray printed = capture.text();
     if (!written)
-        QSKIP("running as root, and root could not be given up for the write");
+        QSKIP("the obstacle could not be arranged in a child process");
     QVERIFY(!*written);
+    QVERIFY2(written->error->reason.contains(reason), qPrintable(written->error->reason));
     QCOMPARE(printed.count('\n'), 1);
     QVERIFY(printed.endsWith('\n') && printed.size() > 1);
 
@@ -484,11 +596,28 @@ void IniFileTest::failedWrite()
         QVERIFY(!QFileInfo::exists(ini.path()));
         QCOMPARE(ini.ReadIniValue(QStringLiteral("Main"), QStringLiteral("Date")), QString());
     } else {
+        QFile::setPermissions(ini.path(), QFile::ReadOwner | QFile::WriteOwner);
         QCOMPARE(readBytes(ini.path()), before);
         QCOMPARE(ini.ReadIniValue(QStringLiteral("Main"), QStringLiteral("Date")), QStringLiteral("old"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList{QStringLiteral("Syset.ini")});
     }
+}
+
+void IniFileTest::orphanedCopiesGoAtTheNextWrite()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    mdlINI ini(dir.path());
+    const QStringList orphans{"Syset.ini.AbC123", "Syset.ini.x9Y8z7"};
+    const QStringList others{"Syset.ini.bak", "Syset.ini.AbC12", "Syset.ini.AbC1234", "Other.ini.AbC123"};
+    for (const QString& name : orphans + others)
+        QVERIFY(writeBytes(dir.filePath(name), "[LastDate]\r\n"));
+    QVERIFY(ini.WriteIniValue(QStringLiteral("LastDate"), QStringLiteral("11"), QStringLiteral("2017/11/1")));
+    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QStringList expected = others + QStringList{"Syset.ini"};
+    expected.sort();
+    QCOMPARE(left, expected);
 }
 
 QTEST_GUILESS_MAIN(IniFileTest)
