@@ -112,9 +112,14 @@ bool PPS::ArrayEncrypt(const QByteArray& plaintext, QByteArray& ciphertext)
            runBlocks(context_->ctx, ecbCipher(keyBits_), key_, true, plaintext, ciphertext);
 }
 
-QString PPS::ansiText(const QByteArray& bytes) const
+QString PPS::ansiText(const QByteArray& bytes, bool* valid) const
 {
-    return context_->fromAnsi.decode(bytes);
+    QString text = context_->fromAnsi.decode(bytes);
+    // The converters' error flags outlive the call that set them, and a lead byte at the very end is
+    // dropped without one; but every valid text of code page 936 encodes back to its own bytes.
+    if (valid)
+        *valid = context_->toAnsi.encode(text) == bytes;
+    return text;
 }
 
 QString PPS::整理数据(const QString& text) const
@@ -122,22 +127,41 @@ QString PPS::整理数据(const QString& text) const
     return text.size() < 65536 ? text : QString();
 }
 
-std::optional<QString> 解密(PPS& cipher, const QString& text, const QString& passPhrase, int KeyBits)
+FieldReading readField(PPS& cipher, const QString& text, const QString& passPhrase, int KeyBits)
 {
+    using Outcome = FieldReading::Outcome;
+    FieldReading reading;
     try {
         const QByteArray key = cipher.计算密码(passPhrase);
         QByteArray ciphertext;
-        if (cipher.计算解密(text, ciphertext) == 0)
-            return QString();
+        reading.bytes = cipher.计算解密(text, ciphertext);
+        if (reading.bytes == 0) {
+            reading.outcome = Outcome::NoDigitPair;
+            return reading;
+        }
         cipher.SetCipherKey(key, KeyBits);
         QByteArray plaintext;
-        if (cipher.ArrayDecrypt(ciphertext, plaintext, 0) != 0)
-            return QString();
-        return cipher.整理数据(cipher.ansiText(plaintext));
+        if (cipher.ArrayDecrypt(ciphertext, plaintext, 0) != 0) {
+            reading.outcome = Outcome::NotWholeBlocks;
+            return reading;
+        }
+        const QString decrypted = cipher.ansiText(plaintext, &reading.validAnsi);
+        reading.text = cipher.整理数据(decrypted);
+        if (reading.text.size() != decrypted.size())
+            reading.outcome = Outcome::TooLong;
     } catch (const PPSError& error) {
         std::fprintf(stderr, "vokabo: decryption failed: error %d: %s\n", error.number(), error.what());
-        return std::nullopt;
+        reading.outcome = Outcome::CipherError;
     }
+    return reading;
+}
+
+std::optional<QString> 解密(PPS& cipher, const QString& text, const QString& passPhrase, int KeyBits)
+{
+    FieldReading reading = readField(cipher, text, passPhrase, KeyBits);
+    if (reading.outcome == FieldReading::Outcome::CipherError)
+        return std::nullopt;
+    return std::move(reading.text);
 }
 
 std::optional<QString> encodeField(const QString& text)

@@ -42,8 +42,8 @@ public:
     // Texts of 65,536 characters or more are dropped.
     QString 整理数据(const QString& text) const;
 
-    // Code page 936 bytes as text, every byte taking part.
-    QString ansiText(const QByteArray& bytes) const;
+    // Code page 936 bytes as text, every byte taking part; `valid` tells whether every byte was valid.
+    QString ansiText(const QByteArray& bytes, bool* valid = nullptr) const;
 
     // The producer side: encrypts whole blocks under the current key (no filling is added here).
     bool ArrayEncrypt(const QByteArray& plaintext, QByteArray& ciphertext);
@@ -60,9 +60,28 @@ private:
 inline constexpr char16_t FieldPassPhrase[] = u"qv274";
 inline constexpr int FieldKeyBits = 128;
 
-// Turns a stored field back into text: hexadecimal -> AES -> code page 936. Every decrypted byte takes
-// part, so the zero filling of the last block comes back as U+0000 characters. The empty text when
-// nothing decodes or the size is wrong. No value when the cipher raised an error (printed on stderr).
+// What becomes of a stored field on its way to the screen, step by step.
+struct FieldReading {
+    enum class Outcome {
+        Text,           // decrypted
+        NoDigitPair,    // not one complete pair of hexadecimal digits: the empty text
+        NotWholeBlocks, // the bytes are not a whole number of 16-byte blocks: a message, the empty text
+        TooLong,        // 65,536 characters or more once decrypted: the empty text
+        CipherError,    // the cipher raised an error (printed on stderr)
+    };
+    Outcome outcome = Outcome::Text;
+    QString text;          // what 解密 returns, the U+0000 filling of the last block included
+    int bytes = 0;         // how many bytes the hexadecimal digits gave
+    bool validAnsi = true; // every decrypted byte was valid code page 936
+};
+
+// Turns a stored field back into text: hexadecimal -> AES -> code page 936 -> at most 65,535 characters.
+// The one decoder of the program: the study window and the word tool both read fields through it.
+FieldReading readField(PPS& cipher, const QString& text, const QString& passPhrase, int KeyBits);
+
+// readField()'s text. Every decrypted byte takes part, so the zero filling of the last block comes back
+// as U+0000 characters. The empty text when nothing decodes or the size is wrong. No value when the
+// cipher raised an error (printed on stderr).
 std::optional<QString> 解密(PPS& cipher, const QString& text, const QString& passPhrase, int KeyBits);
 
 // Turns text into the stored form: code page 936 bytes, zero-filled to a multiple of 16, AES-128-ECB

@@ -11,7 +11,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QStringDecoder>
 #include <QTemporaryFile>
 #include <filesystem>
 #include <memory>
@@ -109,64 +108,110 @@ Result<std::vector<StoredRecord>> readStored(const QSqlDatabase& db, const UnitR
     return records;
 }
 
-// Turns stored fields back into text, checking each step on the way.
+// Reads stored fields with the program's own decoder, and says what the learner would see wrong.
 class FieldReader {
 public:
-    FieldReader()
-    {
-        cipher_.SetCipherKey(cipher_.计算密码(QString::fromUtf16(FieldPassPhrase)), FieldKeyBits);
-    }
-
     struct Decoded {
-        QString text; // up to the first U+0000
-        std::optional<QString> problem;
+        QString shown;                  // what the study window shows: up to the first U+0000
+        std::optional<QString> problem; // what the learner would see wrong
+        std::optional<QString> note;    // read fine, but not in the canonical form
     };
 
     Decoded decode(const QVariant& value)
     {
         if (value.isNull())
-            return {{}, QStringLiteral("Null")};
+            return {{}, QStringLiteral("Null"), {}};
         const QString stored = value.toString();
-        for (const QChar c : stored) {
-            if (!isHexDigit(c))
-                return {{}, QStringLiteral("not hexadecimal")};
-        }
-        if (stored.size() % 32 != 0)
-            return {{},
-                    QStringLiteral("%1 hex digits, not a whole number of 16-byte blocks").arg(stored.size())};
-        QByteArray ciphertext;
-        QByteArray plaintext;
-        cipher_.计算解密(stored, ciphertext);
-        try {
-            if (cipher_.ArrayDecrypt(ciphertext, plaintext) != 0)
-                return {{}, QStringLiteral("cannot be decrypted")};
-        } catch (const PPSError& error) {
-            return {{}, QStringLiteral("cannot be decrypted: %1").arg(error.description())};
-        }
-        QStringDecoder gbk("GBK", QStringDecoder::Flag::Stateless);
-        const QString text = textBeforeNul(gbk.decode(plaintext));
-        if (gbk.hasError())
-            return {{}, QStringLiteral("not valid GBK once decrypted")};
-        if (text.isEmpty())
-            return {{}, QStringLiteral("empty once decrypted")};
-        return {text, std::nullopt};
+        const FieldReading reading =
+            readField(cipher_, stored, QString::fromUtf16(FieldPassPhrase), FieldKeyBits);
+        Decoded decoded{textBeforeNul(reading.text), problemOf(reading), spellingNote(stored)};
+        if (!decoded.problem && decoded.shown.isEmpty())
+            decoded.problem = QStringLiteral("empty once decrypted");
+        return decoded;
     }
 
 private:
-    static bool isHexDigit(QChar c)
+    static std::optional<QString> problemOf(const FieldReading& reading)
     {
-        return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
+        switch (reading.outcome) {
+        case FieldReading::Outcome::Text:
+            break;
+        case FieldReading::Outcome::NoDigitPair:
+            return QStringLiteral("no complete pair of hexadecimal digits");
+        case FieldReading::Outcome::NotWholeBlocks:
+            return QStringLiteral("%1 bytes, not a whole number of 16-byte blocks").arg(reading.bytes);
+        case FieldReading::Outcome::TooLong:
+            return QStringLiteral("65,536 characters or more once decrypted");
+        case FieldReading::Outcome::CipherError:
+            return QStringLiteral("cannot be decrypted");
+        }
+        if (!reading.validAnsi)
+            return QStringLiteral("not valid GBK once decrypted");
+        return std::nullopt;
     }
 
-    PPS cipher_; // no message sink: the sizes are checked before it sees them
+    // The canonical form is upper-case digits, two a byte, and nothing else. The decoder reads the low
+    // byte of every character and skips what is not a digit, so other spellings read the same.
+    static std::optional<QString> spellingNote(const QString& stored)
+    {
+        QStringList differences;
+        int digits = 0;
+        bool lowerCase = false;
+        bool others = false;
+        bool wide = false;
+        for (const QChar c : stored) {
+            const char16_t unit = c.unicode();
+            const char16_t low = unit & 0xFF;
+            const bool digit =
+                (low >= u'0' && low <= u'9') || (low >= u'A' && low <= u'F') || (low >= u'a' && low <= u'f');
+            if (!digit) {
+                others = true;
+                continue;
+            }
+            ++digits;
+            wide = wide || unit > 0xFF;
+            lowerCase = lowerCase || (low >= u'a' && low <= u'f');
+        }
+        if (lowerCase)
+            differences.append(QStringLiteral("lower-case digits"));
+        if (others)
+            differences.append(QStringLiteral("separators or blanks"));
+        if (wide)
+            differences.append(QStringLiteral("characters outside ASCII read as digits by their low byte"));
+        if (digits % 2 != 0)
+            differences.append(QStringLiteral("an odd last digit, which is dropped"));
+        if (differences.isEmpty())
+            return std::nullopt;
+        return QStringLiteral("not in the canonical form (upper-case digits only): ") +
+               differences.join(QStringLiteral(", "));
+    }
+
+    PPS cipher_; // no message sink: the size is reported as a problem instead
 };
+
+QString fieldName(const UnitRow& unit, qint64 rowid, const char16_t* column)
+{
+    return QStringLiteral("%1 row %2, %3").arg(unitName(unit)).arg(rowid).arg(QString::fromUtf16(column));
+}
 
 struct ReadRecord {
     qint64 rowid;
     Word word;
+    bool damaged; // a field of it is among the unit's problems
 };
 
-Result<std::vector<ReadRecord>> readRecords(const QString& file, const UnitRow& unit)
+bool breaksLine(const QString& text)
+{
+    return text.contains(u'\t') || text.contains(u'\n') || text.contains(u'\r');
+}
+
+struct ReadUnit {
+    std::vector<ReadRecord> records;
+    QStringList problems; // "unit 24 (word8) row 5, english: ..."
+};
+
+// The records as the study window shows them, with what the learner would see wrong in them.
+Result<ReadUnit> readRecords(const QString& file, const UnitRow& unit)
 {
     auto opened = openExisting(file, SqlConnection::Access::Read);
     if (Failure* error = std::get_if<Failure>(&opened))
@@ -179,27 +224,20 @@ Result<std::vector<ReadRecord>> readRecords(const QString& file, const UnitRow& 
         return std::move(*error);
 
     FieldReader reader;
-    std::vector<ReadRecord> records;
-    QStringList problems;
+    ReadUnit read;
     for (const StoredRecord& record : std::get<std::vector<StoredRecord>>(stored)) {
         const auto english = reader.decode(record.english);
         const auto chinese = reader.decode(record.chinese);
         for (const auto& [column, decoded] :
              {std::pair{u"english", english}, std::pair{u"chinese", chinese}}) {
             if (decoded.problem)
-                problems.append(QStringLiteral("%1 row %2, %3: %4")
-                                    .arg(unitName(unit))
-                                    .arg(record.rowid)
-                                    .arg(QString::fromUtf16(column), *decoded.problem));
+                read.problems.append(fieldName(unit, record.rowid, column) + QStringLiteral(": ") +
+                                     *decoded.problem);
         }
-        records.push_back({record.rowid, {english.text, chinese.text}});
+        read.records.push_back(
+            {record.rowid, {english.shown, chinese.shown}, english.problem || chinese.problem});
     }
-    if (!problems.isEmpty()) {
-        problems.append(
-            QStringLiteral("%1 has damaged fields; 'vokabo-words check %1' lists them all").arg(file));
-        return Failure{problems};
-    }
-    return records;
+    return read;
 }
 
 std::optional<QString> insertWords(const QSqlDatabase& db, const QString& table,
@@ -334,35 +372,43 @@ Result<int> importFile(const QString& databaseFile, const UnitRow& unit, const Q
 
 Result<std::vector<Word>> readUnit(const QString& databaseFile, const UnitRow& unit)
 {
-    auto records = readRecords(databaseFile, unit);
-    if (Failure* error = std::get_if<Failure>(&records))
+    auto read = readRecords(databaseFile, unit);
+    if (Failure* error = std::get_if<Failure>(&read))
         return std::move(*error);
     std::vector<Word> words;
-    for (ReadRecord& record : std::get<std::vector<ReadRecord>>(records))
+    for (ReadRecord& record : std::get<ReadUnit>(read).records)
         words.push_back(std::move(record.word));
     return words;
 }
 
-Result<QByteArray> exportUnit(const QString& databaseFile, const UnitRow& unit)
+Result<Export> exportUnit(const QString& databaseFile, const UnitRow& unit)
 {
-    auto records = readRecords(databaseFile, unit);
-    if (Failure* error = std::get_if<Failure>(&records))
+    auto read = readRecords(databaseFile, unit);
+    if (Failure* error = std::get_if<Failure>(&read))
         return std::move(*error);
-    QByteArray text;
+    const ReadUnit& records = std::get<ReadUnit>(read);
+    Export exported{{}, records.problems};
     QStringList problems;
     bool first = true;
-    for (const ReadRecord& record : std::get<std::vector<ReadRecord>>(records)) {
-        if (auto problem = WordFile::tsvProblem(record.word, first))
+    for (const ReadRecord& record : records.records) {
+        // A damaged field goes out as the study window shows it, most often empty; it has been reported.
+        // Only what would break the lines of the list stops the export.
+        std::optional<QString> problem;
+        if (!record.damaged)
+            problem = WordFile::tsvProblem(record.word, first);
+        else if (breaksLine(record.word.english) || breaksLine(record.word.chinese))
+            problem = QStringLiteral("a tab or line break in a damaged field");
+        if (problem)
             problems.append(
                 QStringLiteral("%1 row %2: %3").arg(unitName(unit)).arg(record.rowid).arg(*problem));
-        text += WordFile::tsvLine(record.word);
+        exported.text += WordFile::tsvLine(record.word);
         first = false;
     }
     if (!problems.isEmpty()) {
         problems.append(QStringLiteral("these words would not be read back unchanged; nothing was exported"));
         return Failure{problems};
     }
-    return text;
+    return exported;
 }
 
 Result<std::vector<UnitCount>> countWords(const QString& databaseFile)
@@ -415,11 +461,12 @@ Result<CheckReport> check(const QString& databaseFile)
             ++report.records;
             for (const auto& [column, value] :
                  {std::pair{u"chinese", record.chinese}, std::pair{u"english", record.english}}) {
-                if (const auto problem = reader.decode(value).problem)
-                    report.findings.append(QStringLiteral("%1 row %2, %3: %4")
-                                               .arg(unitName(unit))
-                                               .arg(record.rowid)
-                                               .arg(QString::fromUtf16(column), *problem));
+                const auto decoded = reader.decode(value);
+                const QString field = fieldName(unit, record.rowid, column) + QStringLiteral(": ");
+                if (decoded.problem)
+                    report.findings.append(field + *decoded.problem);
+                if (decoded.note)
+                    report.notes.append(field + *decoded.note);
             }
         }
     }

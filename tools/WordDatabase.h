@@ -32,11 +32,17 @@ std::optional<Failure> create(const QString& databaseFile);
 Result<int> importFile(const QString& databaseFile, const UnitRow& unit, const QString& wordFile,
                        WordFile::Format format, bool replace);
 
-// The words of a unit in record order, decrypted and cut at the first U+0000.
+// The words of a unit in record order, as the study window shows them.
 Result<std::vector<WordFile::Word>> readUnit(const QString& databaseFile, const UnitRow& unit);
 
-// The unit as a TSV word list that importFile() reads back as the same words.
-Result<QByteArray> exportUnit(const QString& databaseFile, const UnitRow& unit);
+struct Export {
+    QByteArray text;      // the unit as a TSV word list
+    QStringList problems; // "unit 24 (word8) row 5, english: ...": fields exported as the study window
+                          // shows them, often empty, which import would not take back
+};
+// The unit as a TSV word list that importFile() reads back as the same words, every field as the study
+// window shows it. Fails when a sound word would not be read back unchanged.
+Result<Export> exportUnit(const QString& databaseFile, const UnitRow& unit);
 
 struct UnitCount {
     UnitRow unit;
@@ -45,11 +51,13 @@ struct UnitCount {
 Result<std::vector<UnitCount>> countWords(const QString& databaseFile);
 
 struct CheckReport {
-    QStringList findings; // one damaged field or missing table a line
+    QStringList findings; // what the learner would see wrong: one damaged field or missing table a line
+    QStringList notes;    // fields that read fine but are not spelled in the canonical form
     int units = 0;        // unit tables read
     int records = 0;      // records read
 };
-// Reads every field of every unit the way the learner's program does and reports what it would trip on.
+// Reads every field of every unit with the study window's decoder and reports what the learner would see
+// wrong.
 Result<CheckReport> check(const QString& databaseFile);
 
 // A new database with every unit read from `directory`/<code>.tsv. The database appears whole or not at

@@ -118,7 +118,10 @@ int runExport(const QCommandLineParser&, const QStringList& arguments)
     const auto result = WordDatabase::exportUnit(arguments[0], *unit);
     if (const auto* failure = std::get_if<WordDatabase::Failure>(&result))
         return fail(*failure);
-    const QByteArray& text = std::get<QByteArray>(result);
+    const auto& exported = std::get<WordDatabase::Export>(result);
+    for (const QString& problem : exported.problems)
+        tell(problem);
+    const QByteArray& text = exported.text;
     if (arguments.size() < 3) {
         if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
             std::fflush(stdout) != 0) {
@@ -128,7 +131,9 @@ int runExport(const QCommandLineParser&, const QStringList& arguments)
         return 0;
     }
     QSaveFile file(arguments[2]);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    // Unbuffered: a buffered write that fails only when flushed still lets commit() put a cut file in place.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(text) != text.size() ||
+        !file.commit()) {
         tell(QStringLiteral("cannot write %1: %2").arg(arguments[2], file.errorString()));
         return Failed;
     }
@@ -173,9 +178,12 @@ int runCheck(const QCommandLineParser& parser, const QStringList& arguments)
     }
     for (const QString& finding : report.findings)
         tell(finding);
-    tell(QStringLiteral("%1: %2 problem(s) in %3 unit(s), %4 record(s)")
+    for (const QString& note : report.notes)
+        tell(QStringLiteral("note: ") + note);
+    tell(QStringLiteral("%1: %2 problem(s), %3 note(s) in %4 unit(s), %5 record(s)")
              .arg(database)
              .arg(report.findings.size())
+             .arg(report.notes.size())
              .arg(report.units)
              .arg(report.records));
     return report.findings.isEmpty() ? 0 : Failed;
@@ -270,9 +278,13 @@ const QList<Command>& commands()
          QStringLiteral("write a unit's words as TSV (standard output without FILE)"),
          QStringLiteral(
              "Writes the words of UNIT in record order, decrypted, as UTF-8 TSV: the English word,\n"
-             "a tab, the Chinese meaning. 'vokabo-words import' reads the output back as the same unit.\n"
-             "When a word could not be read back unchanged (a damaged field, a tab, a leading #, a\n"
-             "field longer than import takes), those words are reported and nothing is written."),
+             "a tab, the Chinese meaning, each exactly as Vokabo shows it. 'vokabo-words import' reads\n"
+             "the output back as the same unit.\n"
+             "A damaged field (see 'vokabo-words help check') is written as Vokabo shows it, most often\n"
+             "empty, and reported on the standard error as UNIT row ROWID, COLUMN: reason; the rest of\n"
+             "the unit is written all the same. When a sound word could not be read back unchanged (a\n"
+             "tab, a leading #, a field longer than import takes), those words are reported and nothing\n"
+             "is written."),
          {{QStringLiteral("DB"), QStringLiteral("The word database.")},
           {QStringLiteral("UNIT"), QStringLiteral("The unit: ") + UnitHelp + u'.'},
           {QStringLiteral("[FILE]"), QStringLiteral("Where to write (default: the standard output).")}},
@@ -289,13 +301,17 @@ const QList<Command>& commands()
         {QStringLiteral("check"),
          QStringLiteral("[DB]"),
          QStringLiteral("look for damaged fields and missing units"),
-         QStringLiteral("Reads every field of every unit the way Vokabo does and reports each field that is\n"
-                        "Null, not hexadecimal, not a whole number of 16-byte blocks, not valid GBK once\n"
-                        "decrypted, or empty, with its unit and row (rowid); also every missing unit table.\n"
-                        "With --course, sound fields are also held to the rules of a course: 90 to 130\n"
-                        "words a unit; no answer (in any letter case) and no prompt twice; prompts of at\n"
-                        "most 8 characters, what the meaning label shows; answers of plain English letters.\n"
-                        "The exit status is 1 when anything was found."),
+         QStringLiteral(
+             "Reads every field of every unit with Vokabo's own decoder and reports, with its unit and\n"
+             "row (rowid), each field that the learner would see wrong: Null, without one complete pair\n"
+             "of hexadecimal digits, not a whole number of 16-byte blocks, not valid GBK once decrypted,\n"
+             "65,536 characters or more, or empty; also every missing unit table.\n"
+             "Fields that Vokabo reads fine but that are not spelled in the canonical form (upper-case\n"
+             "hexadecimal digits and nothing else) are listed as notes, which do not fail the check.\n"
+             "With --course, sound fields are also held to the rules of a course: 90 to 130\n"
+             "words a unit; no answer (in any letter case) and no prompt twice; prompts of at\n"
+             "most 8 characters, what the meaning label shows; answers of plain English letters.\n"
+             "The exit status is 1 when anything but a note was found."),
          {{QStringLiteral("[DB]"), QStringLiteral("The word database (default: MyDatas.db here).")}},
          {QCommandLineOption(QStringLiteral("course"), QStringLiteral("Apply the rules of a course too."))},
          runCheck},

@@ -229,14 +229,14 @@ private slots:
         const QString second = path("second.db");
         QVERIFY(!WordDatabase::create(first) && !WordDatabase::create(second));
         value(WordDatabase::importFile(first, unit23(), path("list.txt"), {}, false));
-        const QByteArray exported = value(WordDatabase::exportUnit(first, unit23()));
+        const QByteArray exported = value(WordDatabase::exportUnit(first, unit23())).text;
         write(path("exported.tsv"), exported);
         value(WordDatabase::importFile(second, unit23(), path("exported.tsv"), {}, false));
 
         QCOMPARE(value(WordDatabase::readUnit(first, unit23())), expected);
         QCOMPARE(value(WordDatabase::readUnit(second, unit23())), expected);
         QCOMPARE(sql(second, {"select * from word7"}), sql(first, {"select * from word7"}));
-        QCOMPARE(value(WordDatabase::exportUnit(second, unit23())), exported);
+        QCOMPARE(value(WordDatabase::exportUnit(second, unit23())).text, exported);
     }
 
     void replaceEmptiesTheUnitFirst_data()
@@ -315,45 +315,101 @@ private slots:
         QCOMPARE(contents(db), before);
     }
 
-    void checkFindsDamagedFields_data()
+    // The spellings of a field that the study window reads, and the damage that it shows wrong.
+    void fieldsAsTheStudyWindowShowsThem_data()
     {
-        QTest::addColumn<QVariant>("chinese");
         QTest::addColumn<QVariant>("english");
+        QTest::addColumn<QString>("shown");   // in the study window, so in the export
         QTest::addColumn<QString>("finding"); // empty: none
+        QTest::addColumn<QString>("note");    // empty: none
         QTest::addColumn<bool>("exports");
-        const QVariant chinese = *encodeField("苹果");
-        const QVariant english = *encodeField("apple");
-        QTest::newRow("null") << QVariant() << english << "chinese: Null" << false;
-        QTest::newRow("not hex") << chinese << QVariant("XYZ" + english.toString().mid(3))
-                                 << "english: not hexadecimal" << false;
-        QTest::newRow("31 digits") << chinese << QVariant(english.toString().chopped(1))
-                                   << "english: 31 hex digits, not a whole number of 16-byte blocks" << false;
-        QTest::newRow("17 bytes") << chinese << QVariant(english.toString() + "AB")
-                                  << "english: 34 hex digits, not a whole number of 16-byte blocks" << false;
-        QTest::newRow("not gbk") << QVariant(storedBytes(QByteArray("\x81\x20", 2).leftJustified(16, '\0')))
-                                 << english << "chinese: not valid GBK once decrypted" << false;
-        QTest::newRow("empty text") << chinese << QVariant(storedBytes(QByteArray(16, '\0')))
-                                    << "english: empty once decrypted" << false;
-        QTest::newRow("lower-case hex") << QVariant(chinese.toString().toLower()) << english << "" << true;
-        QTest::newRow("sound but not for tsv") << chinese << QVariant(*encodeField("#tag")) << "" << false;
+        const QString apple = *encodeField("apple");
+        QString wide; // every digit in a character whose low byte is that digit
+        for (const QChar c : apple)
+            wide += QChar(char16_t(0x100 + c.unicode()));
+        QString spaced;
+        for (qsizetype i = 0; i < apple.size(); i += 2)
+            spaced += apple.mid(i, 2) + u' ';
+
+        QTest::newRow("canonical") << QVariant(apple) << "apple"
+                                   << ""
+                                   << "" << true;
+        QTest::newRow("lower-case digits") << QVariant(apple.toLower()) << "apple"
+                                           << ""
+                                           << "lower-case digits" << true;
+        QTest::newRow("blanks between pairs") << QVariant(spaced) << "apple"
+                                              << ""
+                                              << "separators or blanks" << true;
+        QTest::newRow("hyphen inside a pair") << QVariant(apple.left(1) + u'-' + apple.mid(1)) << "apple"
+                                              << ""
+                                              << "separators or blanks" << true;
+        QTest::newRow("leading blanks, trailing CRLF") << QVariant("  " + apple + "\r\n") << "apple"
+                                                       << ""
+                                                       << "separators or blanks" << true;
+        QTest::newRow("odd last digit") << QVariant(apple + u'F') << "apple"
+                                        << ""
+                                        << "an odd last digit" << true;
+        QTest::newRow("digits by their low byte") << QVariant(wide) << "apple"
+                                                  << ""
+                                                  << "outside ASCII" << true;
+        QTest::newRow("null") << QVariant() << ""
+                              << "Null"
+                              << "" << true;
+        QTest::newRow("no digit pair") << QVariant("XYZ7") << ""
+                                       << "no complete pair of hexadecimal digits"
+                                       << "separators or blanks" << true;
+        QTest::newRow("31 digits") << QVariant(apple.chopped(1)) << ""
+                                   << "15 bytes, not a whole number of 16-byte blocks"
+                                   << "an odd last digit" << true;
+        QTest::newRow("17 bytes") << QVariant(apple + "AB") << ""
+                                  << "17 bytes, not a whole number of 16-byte blocks"
+                                  << "" << true;
+        QTest::newRow("empty text") << QVariant(storedBytes(QByteArray(16, '\0'))) << ""
+                                    << "empty once decrypted"
+                                    << "" << true;
+        QTest::newRow("65,536 characters") << QVariant(*encodeField(QString(65536, u'a'))) << ""
+                                           << "65,536 characters or more once decrypted"
+                                           << "" << true;
+        QTest::newRow("not GBK") << QVariant(storedBytes(QByteArray("a\x81 b").leftJustified(16, '\0')))
+                                 << "a\uFFFD b"
+                                 << "not valid GBK once decrypted"
+                                 << "" << true;
+        QTest::newRow("lead byte at the very end") << QVariant(storedBytes(QByteArray(15, 'a') + '\xA1'))
+                                                   << QString(15, u'a') << "not valid GBK once decrypted"
+                                                   << "" << true;
+        QTest::newRow("sound but not for tsv") << QVariant(*encodeField("#tag")) << "#tag"
+                                               << ""
+                                               << "" << false;
     }
 
-    void checkFindsDamagedFields()
+    void fieldsAsTheStudyWindowShowsThem()
     {
-        QFETCH(QVariant, chinese);
         QFETCH(QVariant, english);
+        QFETCH(QString, shown);
         QFETCH(QString, finding);
+        QFETCH(QString, note);
         QFETCH(bool, exports);
         const QString db = filledDatabase("a.db");
-        sql(db, {"INSERT INTO word7 (id, chinese, english) VALUES (7, ?, ?)"}, {chinese, english});
+        sql(db, {"INSERT INTO word7 (id, chinese, english) VALUES (7, ?, ?)"},
+            {*encodeField("苹果"), english});
+        const QString field = "unit 23 (word7) row 7, english: ";
 
         const auto report = value(WordDatabase::check(db));
         QCOMPARE(report.records, 3);
-        QCOMPARE(report.findings,
-                 finding.isEmpty() ? QStringList{} : QStringList{"unit 23 (word7) row 7, " + finding});
-        const QString exportFailure = failureText(WordDatabase::exportUnit(db, unit23()));
-        QCOMPARE(exportFailure.isEmpty(), exports);
-        QVERIFY(exports || exportFailure.startsWith("unit 23 (word7) row 7"));
+        QCOMPARE(report.findings, finding.isEmpty() ? QStringList{} : QStringList{field + finding});
+        QCOMPARE(report.notes.size(), note.isEmpty() ? 0 : 1);
+        QVERIFY(note.isEmpty() || (report.notes[0].startsWith(field) && report.notes[0].contains(note)));
+
+        QCOMPARE(value(WordDatabase::readUnit(db, unit23())).back(), (Word{shown, "苹果"}));
+        const auto exported = WordDatabase::exportUnit(db, unit23());
+        QCOMPARE(failureText(exported).isEmpty(), exports);
+        if (!exports) {
+            QVERIFY(failureText(exported).startsWith("unit 23 (word7) row 7"));
+            return;
+        }
+        // The rest of the unit goes out too; the damaged field as it is shown, and reported.
+        QCOMPARE(value(exported).text, "one\t一\ntwo\t二\n" + (shown + "\t苹果\n").toUtf8());
+        QCOMPARE(value(exported).problems, report.findings);
     }
 
     void missingTableIsReported()

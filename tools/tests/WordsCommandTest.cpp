@@ -1,6 +1,11 @@
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
 
 namespace {
 
@@ -10,10 +15,13 @@ struct Run {
     QString err;
 };
 
-Run run(const QStringList& arguments, const QString& directory, const QByteArray& input = {})
+Run run(const QStringList& arguments, const QString& directory, const QByteArray& input = {},
+        const std::function<void()>& inChild = {})
 {
     QProcess process;
     process.setWorkingDirectory(directory);
+    if (inChild)
+        process.setChildProcessModifier(inChild);
     process.start(QStringLiteral(VOKABO_WORDS), arguments);
     process.write(input);
     process.closeWriteChannel();
@@ -135,6 +143,53 @@ private slots:
         QVERIFY2(refused.err.contains("MyDatas.db is not an Access database\nnothing was imported; "
                                       "MyDatas.db is unchanged"),
                  qPrintable(refused.err));
+    }
+
+    // Damage fails the check, a spelling of its own only makes a note, and the export goes on.
+    void damagedAndOddlySpelledFields()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(run({"create"}, dir.path()).exitCode, 0);
+        QCOMPARE(run({"import", "MyDatas.db", "23", "-"}, dir.path(), "ice,冰\nsmile,微笑\n").exitCode, 0);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "damage");
+            db.setDatabaseName(dir.filePath("MyDatas.db"));
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(query.exec("UPDATE word7 SET english = NULL WHERE rowid = 1"));
+            QVERIFY(query.exec("UPDATE word7 SET chinese = lower(chinese) WHERE rowid = 2"));
+        }
+        QSqlDatabase::removeDatabase("damage");
+
+        const Run checked = run({"check"}, dir.path());
+        QCOMPARE(checked.exitCode, 1);
+        QVERIFY2(checked.err.startsWith("unit 23 (word7) row 1, english: Null\nnote: unit 23 (word7) row 2, "
+                                        "chinese: not in the canonical form"),
+                 qPrintable(checked.err));
+
+        const Run exported = run({"export", "MyDatas.db", "23"}, dir.path());
+        QCOMPARE(exported.exitCode, 0);
+        QCOMPARE(exported.out, "\t冰\nsmile\t微笑\n");
+        QCOMPARE(exported.err, "unit 23 (word7) row 1, english: Null\n");
+    }
+
+    // A file that cannot be written whole is not put in place.
+    void exportToAFullDisk()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(run({"create"}, dir.path()).exitCode, 0);
+        QCOMPARE(
+            run({"import", "MyDatas.db", "23", "-"}, dir.path(), (QByteArray(50, 'a') + ",甲\n").repeated(5))
+                .exitCode,
+            0);
+        const Run full = run({"export", "MyDatas.db", "23", "out.tsv"}, dir.path(), {}, [] {
+            const rlimit limit{100, 100};
+            std::signal(SIGXFSZ, SIG_IGN);
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        QCOMPARE(full.exitCode, 1);
+        QVERIFY2(full.err.startsWith("cannot write out.tsv"), qPrintable(full.err));
+        QVERIFY(!QFileInfo::exists(dir.filePath("out.tsv")));
     }
 };
 
