@@ -95,11 +95,11 @@ public:
         return gbkDecoder_.decode(bytes);
     }
 
-    // The file's bytes of the units [from, to); to the end of the file for to == size().
+    // The file's bytes of the units [from, to). A stray last byte of a UTF-16 file is no unit and goes.
     QByteArray raw(qsizetype from, qsizetype to) const
     {
         const int width = wide() ? 2 : 1;
-        return file_.mid(offset_ + width * from, to == size() ? -1 : width * (to - from));
+        return file_.mid(offset_ + width * from, width * (to - from));
     }
 
     QByteArray byteOrderMark() const { return file_.left(offset_); }
