@@ -2,6 +2,9 @@
 # Sets up a Debian 12 machine for Vokabo, builds it, then starts it, runs every test or makes the package.
 #   scripts/vokabo.sh run      install, build, start Vokabo on the bundled course
 #   scripts/vokabo.sh test     install, build, run the whole test suite
+#   scripts/vokabo.sh check    install, build, then the deeper check: the test suite under ASan + UBSan,
+#                              window centring under a window manager, every fuzz target for 30 s and
+#                              the crash harness for 50 kills
 #   scripts/vokabo.sh package  install, build with Debian's hardening flags, write vokabo_<version>_<arch>.deb
 #                              here (apt install ./vokabo_*.deb installs it)
 set -euo pipefail
@@ -9,9 +12,9 @@ cd "$(dirname "$0")/.."
 
 what=${1:-}
 case "$what" in
-run | test | package) ;;
+run | test | check | package) ;;
 *)
-    echo "usage: $0 run|test|package" >&2
+    echo "usage: $0 run|test|check|package" >&2
     exit 2
     ;;
 esac
@@ -21,6 +24,9 @@ esac
 packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libgl-dev libssl-dev libbenchmark-dev
     fonts-noto-cjk mdbtools-dev file dpkg-dev desktop-file-utils appstream lintian
     qt6-speech-dev qt6-declarative-dev qt6-speech-flite-plugin pulseaudio qt6-charts-dev)
+if [ "$what" = check ]; then
+    packages+=(clang-14 libclang-rt-14-dev llvm-14 xvfb openbox)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -51,4 +57,33 @@ cmake --build "$build" -j "$(nproc)"
 if [ "$what" = run ]; then
     exec "$build/bin/vokabo"
 fi
-QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+if [ "$what" = test ]; then
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+    exit
+fi
+
+started=$SECONDS
+echo "== the test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+asan=${VOKABO_ASAN_BUILD_DIR:-build-asan}
+cmake -S . -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOKABO_SANITIZE=ON -DVOKABO_BENCH=OFF
+cmake --build "$asan" -j "$(nproc)"
+QT_QPA_PLATFORM=offscreen ctest --test-dir "$asan" --output-on-failure -j "$(nproc)"
+
+echo "== window centring on an X server with a window manager"
+exec 3< <(exec Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
+x_server=$!
+display=:$(head -n 1 <&3)
+DISPLAY=$display openbox >/dev/null 2>&1 &
+window_manager=$!
+trap 'kill "$window_manager" "$x_server" 2>/dev/null || true' EXIT
+sleep 1
+DISPLAY=$display QT_QPA_PLATFORM=xcb VOKABO_EXPECT_FRAME=1 "$build/bin/tst_windowplacement"
+kill "$window_manager" "$x_server" 2>/dev/null || true
+trap - EXIT
+
+echo "== every fuzz target for 30 s"
+scripts/fuzz.sh 30
+
+echo "== the crash harness for 50 kills"
+"$build/bin/vokabo_crash_harness" 50
+echo "== the deeper check passed in $((SECONDS - started)) s"
