@@ -122,6 +122,15 @@ QString PPS::ansiText(const QByteArray& bytes, bool* valid) const
     return text;
 }
 
+QByteArray PPS::ansiBytes(const QString& text, bool* valid) const
+{
+    QByteArray bytes = context_->toAnsi.encode(text);
+    // As in ansiText(), the converter's error flag cannot be trusted after its first error.
+    if (valid)
+        *valid = context_->fromAnsi.decode(bytes) == text;
+    return bytes;
+}
+
 QString PPS::整理数据(const QString& text) const
 {
     return text.size() < 65536 ? text : QString();
@@ -164,17 +173,36 @@ std::optional<QString> 解密(PPS& cipher, const QString& text, const QString& p
     return std::move(reading.text);
 }
 
+namespace {
+
+// An import encodes field after field; opening the converters would cost more than the field.
+PPS& fieldCipher()
+{
+    thread_local PPS cipher;
+    return cipher;
+}
+
+} // namespace
+
+std::optional<QByteArray> fieldBytes(const QString& text)
+{
+    bool valid = false;
+    QByteArray bytes = fieldCipher().ansiBytes(text, &valid);
+    if (!valid)
+        return std::nullopt;
+    return bytes;
+}
+
 std::optional<QString> encodeField(const QString& text)
 {
-    QStringEncoder gbk("GBK", QStringEncoder::Flag::Stateless);
-    QByteArray plaintext = gbk.encode(text);
-    if (gbk.hasError())
+    std::optional<QByteArray> plaintext = fieldBytes(text);
+    if (!plaintext)
         return std::nullopt;
-    plaintext.resize((plaintext.size() + 15) / 16 * 16, '\0');
-    PPS cipher;
+    plaintext->resize((plaintext->size() + 15) / 16 * 16, '\0');
+    PPS& cipher = fieldCipher();
     cipher.SetCipherKey(cipher.计算密码(QString::fromUtf16(FieldPassPhrase)), FieldKeyBits);
     QByteArray ciphertext;
-    if (!cipher.ArrayEncrypt(plaintext, ciphertext))
+    if (!cipher.ArrayEncrypt(*plaintext, ciphertext))
         return std::nullopt;
     return QString::fromLatin1(ciphertext.toHex().toUpper());
 }

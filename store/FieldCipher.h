@@ -44,6 +44,8 @@ public:
 
     // Code page 936 bytes as text, every byte taking part; `valid` tells whether every byte was valid.
     QString ansiText(const QByteArray& bytes, bool* valid = nullptr) const;
+    // Text as code page 936 bytes; `valid` tells whether they give the same text back.
+    QByteArray ansiBytes(const QString& text, bool* valid = nullptr) const;
 
     // The producer side: encrypts whole blocks under the current key (no filling is added here).
     bool ArrayEncrypt(const QByteArray& plaintext, QByteArray& ciphertext);
@@ -83,6 +85,9 @@ FieldReading readField(PPS& cipher, const QString& text, const QString& passPhra
 // as U+0000 characters. The empty text when nothing decodes or the size is wrong. No value when the
 // cipher raised an error (printed on stderr).
 std::optional<QString> 解密(PPS& cipher, const QString& text, const QString& passPhrase, int KeyBits);
+
+// The text as code page 936 bytes, as a field stores it; no value when a character has no code there.
+std::optional<QByteArray> fieldBytes(const QString& text);
 
 // Turns text into the stored form: code page 936 bytes, zero-filled to a multiple of 16, AES-128-ECB
 // under the field pass phrase, upper-case hexadecimal. No value when the text has a character that

@@ -1,5 +1,7 @@
 #include "WordFile.h"
 
+#include "FieldCipher.h"
+
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -118,13 +120,12 @@ std::optional<QString> fieldProblem(const QString& text)
         if (QChar::category(c) == QChar::Other_Control)
             return QStringLiteral("control character %1").arg(characterName(c));
     }
-    QStringEncoder gbk("GBK", QStringEncoder::Flag::Stateless);
-    const QByteArray bytes = gbk.encode(text);
-    if (gbk.hasError())
+    const std::optional<QByteArray> bytes = fieldBytes(text);
+    if (!bytes)
         return QStringLiteral("%1 is not in the GBK character set").arg(firstUnencodable(text));
-    if (bytes.size() > MaxFieldBytes)
+    if (bytes->size() > MaxFieldBytes)
         return QStringLiteral("%1 bytes in GBK, more than the %2 allowed")
-            .arg(bytes.size())
+            .arg(bytes->size())
             .arg(MaxFieldBytes);
     return std::nullopt;
 }
