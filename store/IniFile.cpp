@@ -92,7 +92,9 @@ public:
         // Most lines are ASCII; the converter is only needed for the others.
         if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
             return QString::fromLatin1(bytes);
-        return gbkDecoder_.decode(bytes);
+        if (!gbkDecoder_)
+            gbkDecoder_.emplace("GBK", QStringDecoder::Flag::Stateless);
+        return gbkDecoder_->decode(bytes);
     }
 
     // The file's bytes of the units [from, to). A stray last byte of a UTF-16 file is no unit and goes.
@@ -138,7 +140,8 @@ private:
     Encoding encoding_ = Encoding::Ansi;
     qsizetype offset_ = 0;
     QString units_;
-    mutable QStringDecoder gbkDecoder_{"GBK", QStringDecoder::Flag::Stateless};
+    mutable std::optional<QStringDecoder>
+        gbkDecoder_; // opened when a line needs it: that costs more than a line
 };
 
 struct Line {
