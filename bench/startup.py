@@ -57,16 +57,16 @@ def main():
 
 
 def large_settings(bin_dir, runs, env):
-    """The menu beside a 10 MB Syset.ini, in a folder of its own: the program reads its own folder."""
+    """The menu over a data folder whose Syset.ini is 10 MB, with [LastDate] after two million lines."""
     with tempfile.TemporaryDirectory() as folder:
-        program = os.path.join(folder, "bench_startup_vokabo")
-        shutil.copy2(os.path.join(bin_dir, "bench_startup_vokabo"), program)
+        shutil.copy2(os.path.join(bin_dir, "MyDatas.db"), folder)
         with open(os.path.join(folder, "Syset.ini"), "wb") as ini:
             ini.write(b"[Other]\r\n" + b"a=1\r\n" * 2_000_000 + b"[LastDate]\r\n")
             for code in (f"{level}{unit}" for level in range(1, 6) for unit in range(1, 5)):
                 ini.write(f"{code}=2017/11/1 14:05:09\r\n".encode())
-        run([program], env)
-        samples = [run([program], env) for _ in range(runs)]
+        command = [os.path.join(bin_dir, "vokabo"), "--data-dir", folder, "--quit-after-menu"]
+        run(command, env)
+        samples = [run(command, env) for _ in range(runs)]
     seconds = statistics.median(v[0] for v in samples)
     memory = statistics.median(v[1] for v in samples)
     print(f"Vokabo menu, 10 MB Syset.ini  {seconds * 1000:7.1f} ms  {memory / 1024:6.1f} MiB peak  "
