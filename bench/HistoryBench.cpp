@@ -63,7 +63,8 @@ struct SilentMessenger final : Messenger {
 
 struct NoSettings final : SettingsFile {
     QString ReadIniValue(const QString&, const QString&) const override { return {}; }
-    bool WriteIniValue(const QString&, const QString&, const QString&) override { return true; }
+    IniSection ReadIniSection(const QString&) const override { return {}; }
+    IniWriteResult WriteIniValue(const QString&, const QString&, const QString&) override { return {}; }
 };
 
 // The drill's own path for one event: the record's error book, then the queue to the writer thread.
