@@ -3,9 +3,9 @@
 #include "ProgramIcon.h"
 #include "ProgramModule.h"
 #include "WordStore.h"
+#include "WindowPlacement.h"
 
 #include <QMenu>
-#include <QScreen>
 #include <QShortcut>
 #include <QWidget>
 #include <cstdio>
@@ -116,8 +116,7 @@ StatisticsView* LearningFeatures::ensureStatistics()
     statistics_.reset(create(applicationDirectory_));
     QWidget* window = statistics_->widget();
     window->setWindowIcon(programIcon());
-    if (const QScreen* screen = menuWindow_.screen())
-        window->move(screen->availableGeometry().center() - window->rect().center());
+    centreOnScreen(*window);
     return statistics_.get();
 }
 
