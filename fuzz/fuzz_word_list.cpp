@@ -5,6 +5,7 @@
 #include "FuzzCheck.h"
 #include "WordFile.h"
 
+#include <QSet>
 #include <cstdint>
 
 namespace {
@@ -26,14 +27,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static PPS cipher;
     const QByteArray content(reinterpret_cast<const char*>(data), qsizetype(size));
+    // The three readings mostly accept the same texts: each goes through the cipher once.
+    QSet<QString> stored;
     for (const WordFile::Format format :
          {WordFile::Format::Detect, WordFile::Format::Csv, WordFile::Format::Tsv}) {
         const WordFile::Parsed parsed = WordFile::parse(content, QStringLiteral("fuzz"), format);
         QByteArray exported;
         bool exportable = true;
         for (const WordFile::Word& word : parsed.words) {
-            survivesStorage(cipher, word.english);
-            survivesStorage(cipher, word.chinese);
+            for (const QString& text : {word.english, word.chinese})
+                if (!stored.contains(text)) {
+                    survivesStorage(cipher, text);
+                    stored.insert(text);
+                }
             exportable = exportable && !WordFile::tsvProblem(word, exported.isEmpty());
             exported += WordFile::tsvLine(word);
         }
