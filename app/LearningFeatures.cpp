@@ -2,8 +2,8 @@
 
 #include "ProgramIcon.h"
 #include "ProgramModule.h"
-#include "WordStore.h"
 #include "WindowPlacement.h"
+#include "WordStore.h"
 
 #include <QMenu>
 #include <QShortcut>
