@@ -3,12 +3,12 @@
 #include "DrillEngine.h"
 #include "HistoryGenerator.h"
 #include "LearningRecord.h"
+#include "ProgramModule.h"
 #include "Statistics.h"
 #include "StatisticsView.h"
 #include "WordStore.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QLibrary>
 #include <QSqlDatabase>
@@ -158,11 +158,11 @@ Statistics& statistics()
         // The first open, as the program's first F6 does it: load the module and Qt Charts with it, make the
         // window, read the files, show and paint.
         timer.restart();
-        s->module.setFileName(
-            QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(StatisticsModuleName)));
-        s->create = reinterpret_cast<CreateStatisticsView>(s->module.resolve(CreateStatisticsViewSymbol));
-        if (!s->create)
-            giveUp("cannot load the statistics module");
+        auto found = loadProgramModule<CreateStatisticsView>(s->module, StatisticsModuleName,
+                                                             CreateStatisticsViewSymbol);
+        if (const auto* problem = std::get_if<QString>(&found))
+            giveUp(qPrintable(*problem));
+        s->create = std::get<CreateStatisticsView>(found);
         std::clock_t cpu = std::clock();
         const double loaded = double(timer.nsecsElapsed()) / 1e6;
         StatisticsView* view = s->create(s->dir.path());
