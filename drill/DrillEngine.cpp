@@ -219,6 +219,7 @@ void DrillEngine::CompleteUnit()
     if (written.error)
         messenger_.showMessage(QStringLiteral("完成日期无法保存：") + written.error->reason, MessageTitle);
     controls_.Timer1Enabled = false;
+    // Again: a tick that came while a box was open may have set the caption for a ticked box.
     controls_.delCheckCaption = UntickedCaption;
     controls_.delCheckColour = ButtonTextColour;
     controls_.Label7.clear();
