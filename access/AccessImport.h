@@ -1,6 +1,7 @@
 #pragma once
 
-#include "UnitCatalogue.h"
+#include "Catalogue.h"
+#include "Failure.h"
 
 #include <QString>
 #include <variant>
@@ -12,11 +13,6 @@ namespace AccessImport {
 struct ImportedUnit {
     UnitRow unit;
     int words = 0;
-};
-
-struct Failure {
-    QString reason; // Chinese, for the learner
-    QString detail; // English, naming the file and the table
 };
 
 // For each of the tables word1 … word20 in `accessFile` (in any letter case), replaces that unit of

@@ -1,10 +1,10 @@
 #include "AppShell.h"
+#include "Logging.h"
 
 #include "ProgramIcon.h"
 #include "WordStore.h"
 
 #include <QFont>
-#include <cstdio>
 
 void installFontSubstitutions()
 {
@@ -18,7 +18,7 @@ AppShell::AppShell(QString applicationDirectory, Messenger& messages, const Cloc
     form2_->setWindowIcon(programIcon());
     learning_ = std::make_unique<LearningFeatures>(
         applicationDirectory_, messages_, clock_, *form2_,
-        [this](std::unique_ptr<Recordset> words) { showDrill(std::move(words), DrillKind::ErrorBook); });
+        [this](std::unique_ptr<Recordset> words) { showDrill(std::move(words), DrillKind::ErrorBook, {}); });
     connect(form2_.get(), &Form2::unitClicked, this, &AppShell::OpenUnit);
     connect(form2_.get(), &Form2::unloading, this, [this] {
         // Our choice: an open unit is closed before the end, as the study window's own close does.
@@ -39,7 +39,7 @@ void AppShell::start()
 Form1& AppShell::ensureStudyWindow()
 {
     if (!form1_) {
-        form1_ = std::make_unique<Form1>(shared_, settings_, messages_, clock_);
+        form1_ = std::make_unique<Form1>(settings_, messages_, clock_);
         form1_->setWindowIcon(programIcon());
         form1_->engine().setSpeaker(&speaker_);
         connect(form1_.get(), &Form1::returnToMenuClicked, this, &AppShell::Command8_Click);
@@ -56,28 +56,28 @@ void AppShell::OpenUnit(const QString& code, const QString& table)
     shared_.UnitTable = table;
     ensureStudyWindow();
     auto opened = WordStore::open(WordStore::databasePath(applicationDirectory_), table);
-    if (auto* failure = std::get_if<StoreFailure>(&opened)) {
-        std::fprintf(stderr, "vokabo: opening unit %s: %s\n", qUtf8Printable(code),
-                     qUtf8Printable(failure->detail));
+    if (auto* failure = std::get_if<Failure>(&opened)) {
+        qCWarning(lcApp, "opening unit %s: %s", qUtf8Printable(code), qUtf8Printable(failure->detail));
         const auto unit = unitByCode(code);
         const QString which = unit ? unit->caption : code;
         messages_.showMessage(QStringLiteral("无法打开%1：%2").arg(which, failure->message), MessageTitle);
         return;
     }
-    showDrill(std::move(std::get<std::unique_ptr<Recordset>>(opened)), DrillKind::Unit);
+    showDrill(std::move(std::get<std::unique_ptr<Recordset>>(opened)), DrillKind::Unit, code);
 }
 
-void AppShell::showDrill(std::unique_ptr<Recordset> recordset, DrillKind kind)
+void AppShell::showDrill(std::unique_ptr<Recordset> recordset, DrillKind kind, const QString& unitCode)
 {
     Form1& study = ensureStudyWindow();
-    study.engine().setRecordset(std::move(recordset), kind);
+    study.engine().open(std::move(recordset), kind, unitCode);
     study.show();
     form2_->hide();
 }
 
 void AppShell::Command8_Click()
 {
-    shared_.ReturnedToMenu = true;
+    if (form1_)
+        form1_->returnedToMenu();
     form2_->show();
     if (form1_)
         form1_->hide();

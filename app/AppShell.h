@@ -1,13 +1,15 @@
 #pragma once
 
+#include "Catalogue.h"
+#include "Clock.h"
 #include "DrillEngine.h"
-#include "IniFile.h"
 #include "LearningFeatures.h"
 #include "MenuWindow.h"
+#include "Messenger.h"
 #include "ModuleSpeaker.h"
+#include "SettingsFile.h"
 #include "SharedState.h"
 #include "StudyWindow.h"
-#include "UnitCatalogue.h"
 
 #include <QObject>
 #include <memory>
@@ -45,7 +47,7 @@ signals:
 private:
     Form1& ensureStudyWindow();
     // Puts an open recordset before the learner in the study window.
-    void showDrill(std::unique_ptr<Recordset> recordset, DrillKind kind);
+    void showDrill(std::unique_ptr<Recordset> recordset, DrillKind kind, const QString& unitCode);
     void end();
 
     QString applicationDirectory_;

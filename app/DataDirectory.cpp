@@ -1,8 +1,8 @@
 #include "DataDirectory.h"
 
 #include "AccessImport.h"
+#include "Catalogue.h"
 #include "SqlConnection.h"
-#include "UnitCatalogue.h"
 #include "WordStore.h"
 
 #include <QDir>
@@ -184,10 +184,10 @@ std::variant<Ready, Failure> bringOver(const QString& directory, const QString& 
         return std::move(*made);
 
     const auto imported = AccessImport::importWordTables(access, draft.fileName());
-    if (const auto* failure = std::get_if<AccessImport::Failure>(&imported))
+    if (const auto* failure = std::get_if<Failure>(&imported))
         return Failure{
             QStringLiteral("无法导入旧词库 %1：%2。请检查这个文件，或把它移出文件夹后再启动 Vokabo。")
-                .arg(QDir::toNativeSeparators(access), failure->reason),
+                .arg(QDir::toNativeSeparators(access), failure->message),
             failure->detail};
     if (auto failure = place(draft, target, replace))
         return std::move(*failure);

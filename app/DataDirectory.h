@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Failure.h"
+
 #include <QString>
 #include <optional>
 #include <variant>
@@ -21,11 +23,6 @@ QString installedCourse(const QString& executableDirectory);
 struct Ready {
     QString directory;
     std::optional<QString> notice; // what was brought over from MyDatas.mdb, to tell the learner once
-};
-
-struct Failure {
-    QString message; // Chinese, for the learner: the path and the reason
-    QString detail;  // English, for stderr
 };
 
 // Makes sure that `directory` holds MyDatas.db. A word database that is there is used as it is, unless it

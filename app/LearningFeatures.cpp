@@ -1,5 +1,8 @@
 #include "LearningFeatures.h"
 
+#include "CollectStatistics.h"
+#include "Logging.h"
+
 #include "ProgramIcon.h"
 #include "ProgramModule.h"
 #include "WindowPlacement.h"
@@ -8,7 +11,6 @@
 #include <QMenu>
 #include <QShortcut>
 #include <QWidget>
-#include <cstdio>
 
 LearningFeatures::LearningFeatures(QString applicationDirectory, Messenger& messages, const Clock& clock,
                                    QWidget& menuWindow, OpenDrill openErrorBook)
@@ -48,8 +50,8 @@ std::optional<std::vector<WordLocation>> LearningFeatures::errorBookWords(bool q
     if (book.size() == 0)
         return std::vector<WordLocation>{};
     auto words = WordStore::readWords(WordStore::databasePath(applicationDirectory_));
-    if (auto* failed = std::get_if<StoreFailure>(&words)) {
-        std::fprintf(stderr, "vokabo: error book: %s\n", qUtf8Printable(failed->detail));
+    if (auto* failed = std::get_if<Failure>(&words)) {
+        qCWarning(lcApp, "error book: %s", qUtf8Printable(failed->detail));
         if (!quiet)
             messages_.showMessage(QStringLiteral("无法打开错题本：") + failed->message, MessageTitle);
         return std::nullopt;
@@ -67,8 +69,8 @@ void LearningFeatures::openErrorBook()
         return;
     }
     auto opened = WordStore::open(WordStore::databasePath(applicationDirectory_), *locations);
-    if (auto* failed = std::get_if<StoreFailure>(&opened)) {
-        std::fprintf(stderr, "vokabo: error book: %s\n", qUtf8Printable(failed->detail));
+    if (auto* failed = std::get_if<Failure>(&opened)) {
+        qCWarning(lcApp, "error book: %s", qUtf8Printable(failed->detail));
         messages_.showMessage(QStringLiteral("无法打开错题本：") + failed->message, MessageTitle);
         return;
     }
@@ -103,17 +105,14 @@ StatisticsView* LearningFeatures::ensureStatistics()
 {
     if (statistics_)
         return statistics_.get();
-    auto loaded = loadProgramModule<CreateStatisticsView>(statisticsModule_, StatisticsModuleName,
-                                                          CreateStatisticsViewSymbol);
-    if (auto* problem = std::get_if<QString>(&loaded)) {
-        std::fprintf(stderr, "vokabo: statistics: %s\n", qUtf8Printable(*problem));
-        messages_.showMessage(
-            QStringLiteral("学习统计无法打开：找不到程序文件 %1.so").arg(QLatin1String(StatisticsModuleName)),
-            MessageTitle);
+    auto loaded = loadProgramModule<CreateStatisticsView>(statisticsModule_, StatisticsModuleName);
+    if (auto* problem = std::get_if<Failure>(&loaded)) {
+        qCWarning(lcApp, "statistics: %s", qUtf8Printable(problem->detail));
+        messages_.showMessage(QStringLiteral("学习统计无法打开：") + problem->message, MessageTitle);
         return nullptr;
     }
     const auto create = std::get<CreateStatisticsView>(loaded);
-    statistics_.reset(create(applicationDirectory_));
+    statistics_.reset(create());
     QWidget* window = statistics_->widget();
     window->setWindowIcon(programIcon());
     centreOnScreen(*window);
@@ -124,12 +123,11 @@ void LearningFeatures::showStatistics()
 {
     // The window reads the file: what the writer still holds goes there first.
     if (record_ && !record_->flush())
-        std::fprintf(stderr, "vokabo: statistics: the latest events are not in %s yet\n",
-                     qUtf8Printable(record_->file()));
+        qCWarning(lcApp, "statistics: the latest events are not in %s yet", qUtf8Printable(record_->file()));
     StatisticsView* view = ensureStatistics();
     if (!view)
         return;
-    view->refresh(clock_.now());
+    view->display(collectStatistics(applicationDirectory_, clock_.now()));
     QWidget* window = view->widget();
     window->show();
     window->raise();

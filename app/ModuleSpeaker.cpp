@@ -1,8 +1,7 @@
 #include "ModuleSpeaker.h"
 
+#include "Logging.h"
 #include "ProgramModule.h"
-
-#include <cstdio>
 
 ModuleSpeaker::ModuleSpeaker(const char* moduleName, QObject* parent)
     : QObject(parent), moduleName_(moduleName)
@@ -13,12 +12,11 @@ void ModuleSpeaker::speak(const QString& text)
 {
     if (!tried_) {
         tried_ = true;
-        auto loaded = loadProgramModule<CreateSpeaker>(module_, moduleName_, CreateSpeakerSymbol);
+        auto loaded = loadProgramModule<CreateSpeaker>(module_, moduleName_);
         if (auto* create = std::get_if<CreateSpeaker>(&loaded))
             speaker_ = (*create)(this);
         else
-            std::fprintf(stderr, "vokabo: pronunciation is off: its module %s cannot be loaded: %s\n",
-                         moduleName_, qUtf8Printable(std::get<QString>(loaded)));
+            qCWarning(lcApp, "pronunciation is off: %s", qUtf8Printable(std::get<Failure>(loaded).detail));
     }
     if (speaker_)
         speaker_->speak(text);

@@ -1,21 +1,38 @@
 #pragma once
 
+#include "Failure.h"
+#include "ModuleEntry.h"
+
 #include <QLibrary>
-#include <QString>
-#include <variant>
+#include <cstring>
+
+namespace ProgramModule {
+
+using EntryFunction = const void* (*)();
 
 // Opens `name`, a module that comes with the program and is loaded only when first needed, and finds its
-// entry point: beside the program in a build tree or a portable copy, in the program's library folder once
-// installed. Gives the entry point, or why the module cannot be used (the loader's words, for stderr).
-[[nodiscard]] std::variant<QFunctionPointer, QString> loadProgramModule(QLibrary& module, const char* name,
-                                                                        const char* entryPoint);
+// entry function: beside the program in a build tree or a portable copy, in the program's library folder
+// once installed. The failure says which: no such file, a file that does not load (and the loader's
+// reason), or a file that is not one of the program's modules.
+[[nodiscard]] Result<EntryFunction> open(QLibrary& module, const char* name);
 
-template <typename EntryPoint>
-[[nodiscard]] std::variant<EntryPoint, QString> loadProgramModule(QLibrary& module, const char* name,
-                                                                  const char* entryPoint)
+// A module built for another version of the program.
+Failure versionMismatch(const QLibrary& module, const char* version);
+
+} // namespace ProgramModule
+
+// The factory of module `name`, checked against the program's version.
+template <typename Factory>
+[[nodiscard]] Result<Factory> loadProgramModule(QLibrary& module, const char* name)
 {
-    auto loaded = loadProgramModule(module, name, entryPoint);
-    if (auto* problem = std::get_if<QString>(&loaded))
-        return *problem;
-    return reinterpret_cast<EntryPoint>(std::get<QFunctionPointer>(loaded));
+    auto opened = ProgramModule::open(module, name);
+    if (auto* failure = std::get_if<Failure>(&opened))
+        return *failure;
+    const auto entryFunction =
+        reinterpret_cast<const ModuleEntry<Factory>* (*)()>(std::get<ProgramModule::EntryFunction>(opened));
+    const ModuleEntry<Factory>* entry = entryFunction();
+    if (!entry || !entry->programVersion || std::strcmp(entry->programVersion, VOKABO_VERSION) != 0 ||
+        !entry->create)
+        return ProgramModule::versionMismatch(module, entry ? entry->programVersion : nullptr);
+    return entry->create;
 }

@@ -1,4 +1,5 @@
 #include "Vokabo.h"
+#include "Logging.h"
 
 #include "DataDirectory.h"
 #include "ProgramIcon.h"
@@ -57,6 +58,7 @@ bool asksForHelpOrVersion(int argc, char* argv[])
 
 int runVokabo(int argc, char* argv[])
 {
+    installMessageFormat();
     const Options options;
     // Help and version are printed without a display, which a console may not have.
     if (asksForHelpOrVersion(argc, argv)) {
@@ -82,8 +84,8 @@ int runVokabo(int argc, char* argv[])
         {requested, executable, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)});
     const auto prepared = DataDirectory::prepare(directory, DataDirectory::installedCourse(executable));
     MessageBoxMessenger messages;
-    if (const auto* failure = std::get_if<DataDirectory::Failure>(&prepared)) {
-        std::fprintf(stderr, "vokabo: %s\n", qUtf8Printable(failure->detail));
+    if (const auto* failure = std::get_if<Failure>(&prepared)) {
+        qCWarning(lcApp, "%s", qUtf8Printable(failure->detail));
         installFontSubstitutions();
         QApplication::setWindowIcon(programIcon());
         messages.showMessage(failure->message, MessageTitle);

@@ -1,5 +1,6 @@
 // Timings of the learning record: what recording an event costs the answer path, and opening the
 // statistics window over a record of a million events.
+#include "CollectStatistics.h"
 #include "DrillEngine.h"
 #include "HistoryGenerator.h"
 #include "LearningRecord.h"
@@ -101,11 +102,10 @@ void BM_CorrectAnswer(benchmark::State& state)
 {
     QTemporaryDir dir;
     makeWordDatabase(dir.path(), 2000);
-    SharedState shared{QStringLiteral("11"), QStringLiteral("word1"), false};
     NoSettings settings;
     SilentMessenger messenger;
     SystemClock clock;
-    DrillEngine engine(shared, settings, messenger, clock);
+    DrillEngine engine(settings, messenger, clock);
     std::unique_ptr<LearningRecord> record;
     if (state.range(0)) {
         record = std::make_unique<LearningRecord>(HistoryFile::path(dir.path()));
@@ -113,15 +113,16 @@ void BM_CorrectAnswer(benchmark::State& state)
     }
     const auto openUnit = [&] {
         auto opened = WordStore::open(WordStore::databasePath(dir.path()), QStringLiteral("word1"));
-        engine.setRecordset(std::move(std::get<std::unique_ptr<Recordset>>(opened)));
-        engine.Command5_Click();
+        engine.open(std::move(std::get<std::unique_ptr<Recordset>>(opened)), DrillKind::Unit,
+                    QStringLiteral("11"));
+        engine.start();
     };
     openUnit();
     for (auto _ : state) {
-        const QString answer = engine.controls().Label5;
-        engine.setText6(answer);
-        engine.Timer1_Timer(answer, false);
-        if (!engine.controls().Timer1Enabled) {
+        const QString answer = engine.view().answer;
+        engine.typedChanged(answer);
+        engine.tick(answer, false);
+        if (!engine.view().judging) {
             state.PauseTiming();
             if (record && !record->flush())
                 giveUp("the record was not written");
@@ -158,16 +159,15 @@ Statistics& statistics()
         // The first open, as the program's first F6 does it: load the module and Qt Charts with it, make the
         // window, read the files, show and paint.
         timer.restart();
-        auto found = loadProgramModule<CreateStatisticsView>(s->module, StatisticsModuleName,
-                                                             CreateStatisticsViewSymbol);
-        if (const auto* problem = std::get_if<QString>(&found))
-            giveUp(qPrintable(*problem));
+        auto found = loadProgramModule<CreateStatisticsView>(s->module, StatisticsModuleName);
+        if (const auto* problem = std::get_if<Failure>(&found))
+            giveUp(qPrintable(problem->detail));
         s->create = std::get<CreateStatisticsView>(found);
         std::clock_t cpu = std::clock();
         const double loaded = double(timer.nsecsElapsed()) / 1e6;
-        StatisticsView* view = s->create(s->dir.path());
+        StatisticsView* view = s->create();
         const double made = double(timer.nsecsElapsed()) / 1e6;
-        view->refresh(s->now);
+        view->display(collectStatistics(s->dir.path(), s->now));
         const double filled = double(timer.nsecsElapsed()) / 1e6;
         view->widget()->show();
         view->widget()->grab();
@@ -203,8 +203,8 @@ void BM_OpenStatistics(benchmark::State& state)
 {
     Statistics& s = statistics();
     for (auto _ : state) {
-        StatisticsView* view = s.create(s.dir.path());
-        view->refresh(s.now);
+        StatisticsView* view = s.create();
+        view->display(collectStatistics(s.dir.path(), s.now));
         view->widget()->show();
         view->widget()->grab();
         state.PauseTiming();
@@ -218,10 +218,10 @@ BENCHMARK(BM_OpenStatistics)->Unit(benchmark::kMillisecond);
 void BM_RefreshStatistics(benchmark::State& state)
 {
     Statistics& s = statistics();
-    std::unique_ptr<StatisticsView> view(s.create(s.dir.path()));
+    std::unique_ptr<StatisticsView> view(s.create());
     view->widget()->show();
     for (auto _ : state) {
-        view->refresh(s.now);
+        view->display(collectStatistics(s.dir.path(), s.now));
         view->widget()->grab();
     }
 }

@@ -1,7 +1,7 @@
 #include "HistoryGenerator.h"
 
+#include "Catalogue.h"
 #include "HistoryFile.h"
-#include "UnitCatalogue.h"
 #include "WordStore.h"
 
 #include <QHash>
@@ -13,7 +13,7 @@ qint64 generateRecord(const QString& historyFile, const QString& wordDatabase, q
                       const QDate& lastDay)
 {
     auto read = WordStore::readWords(wordDatabase);
-    if (auto* failed = std::get_if<StoreFailure>(&read)) {
+    if (auto* failed = std::get_if<Failure>(&read)) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(failed->detail));
         return -1;
     }
@@ -25,7 +25,7 @@ qint64 generateRecord(const QString& historyFile, const QString& wordDatabase, q
         return -1;
     }
     auto opened = HistoryFile::open(historyFile, HistoryFile::Mode::Write);
-    if (auto* failed = std::get_if<HistoryFailure>(&opened)) {
+    if (auto* failed = std::get_if<Failure>(&opened)) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(failed->detail));
         return -1;
     }

@@ -1,7 +1,7 @@
 // Timings of the paths a study session runs for every word: opening a unit, stepping to the next
 // record, and decrypting its two fields; and the menu's one read of the settings file.
 #include "FieldCipher.h"
-#include "IniFile.h"
+#include "SettingsFile.h"
 #include "WordStore.h"
 
 #include <QCoreApplication>

@@ -7,9 +7,9 @@
 //
 //   vokabo_crash_harness KILLS [SEED]     the parent: KILLS kills, a random seed without SEED
 //   vokabo_crash_harness --child DIR SEED the child (started by the parent)
+#include "Catalogue.h"
 #include "DrillEngine.h"
 #include "SqlConnection.h"
-#include "UnitCatalogue.h"
 #include "WordStore.h"
 
 #include <QCoreApplication>
@@ -68,9 +68,9 @@ public:
         : inner_(std::move(inner)), table_(std::move(table)), log_(log)
     {
     }
-    std::optional<StoreFailure> MoveFirst() override { return inner_->MoveFirst(); }
-    std::optional<StoreFailure> MoveNext() override { return inner_->MoveNext(); }
-    std::optional<StoreFailure> Delete() override
+    std::optional<Failure> MoveFirst() override { return inner_->MoveFirst(); }
+    std::optional<Failure> MoveNext() override { return inner_->MoveNext(); }
+    std::optional<Failure> Delete() override
     {
         const QString record = table_ + u' ' + inner_->Field(0).value_or(QStringLiteral("?"));
         log_.line(QStringLiteral("D ") + record);
@@ -135,32 +135,30 @@ private:
 {
     std::mt19937 random(seed);
     Log log(QDir(directory).filePath(LogName));
-    SharedState shared;
     ReportingSettings settings(directory, log);
     SilentMessenger messenger;
     RandomClock clock(random);
-    DrillEngine engine(shared, settings, messenger, clock);
+    DrillEngine engine(settings, messenger, clock);
     const QString database = WordStore::databasePath(directory);
     for (;;) {
         const UnitRow& unit =
             UnitCatalogue()[std::uniform_int_distribution<size_t>(0, UnitCount - 1)(random)];
-        shared.UnitCode = unit.UnitCode;
-        shared.UnitTable = unit.UnitTable;
         auto opened = WordStore::open(database, unit.UnitTable);
-        if (auto* failure = std::get_if<StoreFailure>(&opened)) {
+        if (auto* failure = std::get_if<Failure>(&opened)) {
             std::fprintf(stderr, "child: %s\n", qUtf8Printable(failure->detail));
             std::_Exit(4);
         }
-        engine.setRecordset(std::make_unique<ReportingRecordset>(
-            std::move(std::get<std::unique_ptr<Recordset>>(opened)), unit.UnitTable, log));
-        engine.Command5_Click();
+        engine.open(std::make_unique<ReportingRecordset>(
+                        std::move(std::get<std::unique_ptr<Recordset>>(opened)), unit.UnitTable, log),
+                    DrillKind::Unit, unit.UnitCode);
+        engine.start();
         // The learner types every answer; one word in four is ticked as mastered.
-        while (engine.controls().Timer1Enabled) {
-            const QString answer = engine.controls().Label5;
+        while (engine.view().judging) {
+            const QString answer = engine.view().answer;
             if (answer.isEmpty())
-                engine.Command7_Click();
+                engine.passOver();
             else
-                engine.Timer1_Timer(answer, std::uniform_int_distribution<int>(0, 3)(random) == 0);
+                engine.tick(answer, std::uniform_int_distribution<int>(0, 3)(random) == 0);
         }
     }
 }

@@ -1,8 +1,10 @@
 #include "DrillEngine.h"
 
+#include "DateText.h"
+#include "Logging.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
@@ -31,136 +33,131 @@ QString numberWithSign(int n)
     return n >= 0 ? QLatin1Char(' ') + QString::number(n) : QString::number(n);
 }
 
-DrillEngine::DrillEngine(SharedState& shared, SettingsFile& settings, Messenger& messenger,
-                         const Clock& clock)
-    : shared_(shared), settings_(settings), messenger_(messenger), clock_(clock),
+DrillEngine::DrillEngine(SettingsFile& settings, Messenger& messenger, const Clock& clock)
+    : settings_(settings), messenger_(messenger), clock_(clock),
       autoSpeak_(settings.ReadIniValue(SpeechSection, AutoSpeakKey) == QLatin1String("1"))
 {
 }
 
-void DrillEngine::setRecordset(std::unique_ptr<Recordset> recordset, DrillKind kind)
+void DrillEngine::open(std::unique_ptr<Recordset> words, DrillKind kind, const QString& unitCode)
 {
-    recordset_ = std::move(recordset);
+    recordset_ = std::move(words);
     kind_ = kind;
+    UnitCode = unitCode;
 }
 
-void DrillEngine::closeRecordset()
+void DrillEngine::close()
 {
     if (recordset_)
         recordset_->Close();
     recordset_.reset();
 }
 
-void DrillEngine::Option1_Click()
+StudyStep DrillEngine::step()
 {
-    controls_.Option1 = true;
-    controls_.Option2 = false;
-    controls_.rightSumVisible = true;
+    StudyStep step{view_, focusInput_, notice_};
+    focusInput_ = false;
+    notice_.clear();
+    return step;
 }
 
-void DrillEngine::Option2_Click()
+StudyStep DrillEngine::changeMode(DrillMode mode)
 {
-    controls_.Option1 = false;
-    controls_.Option2 = true;
-    controls_.Label3Visible = true;
-    controls_.Label5Visible = true;
-    controls_.rightSumVisible = false;
-    practiceUsed_ = true;
+    view_.mode = mode;
+    if (mode == DrillMode::Test) {
+        view_.accuracyShown = true; // the answer stays until the next word comes
+    } else {
+        view_.answerShown = true;
+        view_.accuracyShown = false;
+        practiceUsed_ = true;
+    }
+    return step();
 }
 
-void DrillEngine::Label1_MouseMove()
-{
-    controls_.Label1Bold = true;
-}
-
-void DrillEngine::Form_MouseMove()
-{
-    controls_.Label1Bold = false;
-}
-
-void DrillEngine::Command5_Click()
+StudyStep DrillEngine::start()
 {
     Running running(inHandler_);
-    controls_.delCheckTicked = false;
-    controls_.rightSum.clear();
+    view_.masteredTicked = false;
+    view_.accuracy.clear();
     WrongCount = 0;
     // A return to the menu still waiting for its tick would blank the word that Start is about to show.
-    shared_.ReturnedToMenu = false;
+    ReturnedToMenu = false;
     const auto moved =
         recordset_ ? recordset_->MoveFirst()
-                   : std::optional<StoreFailure>(StoreFailure{StoreFailure::Kind::EmptyTable, NoWordsLeft,
-                                                              QStringLiteral("Start with no unit open")});
+                   : std::optional<Failure>(Failure{NoWordsLeft, QStringLiteral("Start with no unit open")});
     if (moved) {
         stopDrill();
         report(*moved);
-        return;
+        return step();
     }
-    controls_.Timer1Enabled = true;
-    controls_.Command7Enabled = true;
-    controls_.Command6Enabled = true;
-    practiceUsed_ = controls_.Option2;
+    view_.judging = true;
+    view_.canPassOver = true;
+    view_.canGiveUp = true;
+    practiceUsed_ = view_.mode == DrillMode::Practice;
     notify(DrillEvent::Kind::Started);
     ShowCurrentWord();
-    controls_.rightSum.clear();
-    controls_.focusText6 = true;
+    view_.accuracy.clear();
+    focusInput_ = true;
+    return step();
 }
 
-void DrillEngine::Command6_Click()
+StudyStep DrillEngine::giveUp()
 {
-    controls_.Label3Visible = true;
-    controls_.Label5Visible = true;
-    if (const auto word = currentWord(); word && controls_.Command6Enabled && !answerRevealed_) {
+    view_.answerShown = true;
+    if (const auto word = currentWord(); word && view_.canGiveUp && !answerRevealed_) {
         answerRevealed_ = true;
         notify(DrillEvent::Kind::Revealed, *word);
     }
     if (autoSpeak_)
         speakAnswer();
+    return step();
 }
 
-void DrillEngine::speakAnswer()
+StudyStep DrillEngine::speakAnswer()
 {
-    if (speaker_ && !controls_.Label5.isEmpty())
-        speaker_->speak(controls_.Label5);
+    if (speaker_ && !view_.answer.isEmpty())
+        speaker_->speak(view_.answer);
+    return step();
 }
 
-void DrillEngine::toggleAutoSpeak()
+StudyStep DrillEngine::toggleAutoSpeak()
 {
     autoSpeak_ = !autoSpeak_;
-    // The choice holds for this run even when it cannot be kept; the store has said why on stderr.
+    // The choice holds for this run even when it cannot be kept; the settings file has said why on stderr.
     const bool kept = bool(settings_.WriteIniValue(SpeechSection, AutoSpeakKey,
                                                    autoSpeak_ ? QStringLiteral("1") : QStringLiteral("0")));
-    controls_.statusMessage = (autoSpeak_ ? QStringLiteral("自动朗读：开") : QStringLiteral("自动朗读：关")) +
-                              (kept ? QString() : QStringLiteral("（设置未能保存）"));
+    notice_ = (autoSpeak_ ? QStringLiteral("自动朗读：开") : QStringLiteral("自动朗读：关")) +
+              (kept ? QString() : QStringLiteral("（设置未能保存）"));
+    return step();
 }
 
-void DrillEngine::Command7_Click()
+StudyStep DrillEngine::passOver()
 {
     Running running(inHandler_);
-    controls_.delCheckTicked = false;
-    LastAnswer = controls_.Label5;
+    view_.masteredTicked = false;
+    LastAnswer = view_.answer;
     ++WrongCount;
     if (const auto word = currentWord())
         notify(DrillEvent::Kind::Passed, *word);
     AdvanceWord();
+    return step();
 }
 
 void DrillEngine::ShowCurrentWord()
 {
-    if (controls_.Option1) {
-        controls_.Label3Visible = false;
-        controls_.Label5Visible = false;
-    }
+    if (view_.mode == DrillMode::Test)
+        view_.answerShown = false;
     answerRevealed_ = false;
     if (!recordset_)
         return;
     // Past the last record the labels keep the last word, so that the completion message stands over it.
     if (recordset_->AbsolutePosition() != Recordset::PastLast) {
-        controls_.Label4 = decryptField(1);
-        controls_.Label5 = decryptField(2);
+        view_.prompt = shownField(1);
+        view_.answer = shownField(2);
     }
-    controls_.Label7 = QStringLiteral("当前单元中共有") + numberWithSign(recordset_->RecordCount()) +
-                       QStringLiteral(" 个单词,当前为 第 ") + numberWithSign(recordset_->AbsolutePosition()) +
-                       QStringLiteral(" 个");
+    view_.progress = QStringLiteral("当前单元中共有") + numberWithSign(recordset_->RecordCount()) +
+                     QStringLiteral(" 个单词,当前为 第 ") + numberWithSign(recordset_->AbsolutePosition()) +
+                     QStringLiteral(" 个");
     const int position = recordset_->AbsolutePosition();
     DoneCount = position >= 0 ? position - 1 : recordset_->RecordCount();
     if (DoneCount != 0) {
@@ -168,11 +165,11 @@ void DrillEngine::ShowCurrentWord()
         // nearbyint rounds a half to the even neighbour: 87.5 gives 88, 62.5 gives 62.
         Accuracy = std::clamp(int(std::nearbyint(exact)), 0, 100);
     }
-    controls_.rightSum = QStringLiteral("正确率是") + QString::number(Accuracy) +
-                         (Accuracy == 100 ? QStringLiteral("%，你真棒！") : QStringLiteral("%"));
+    view_.accuracy = QStringLiteral("正确率是") + QString::number(Accuracy) +
+                     (Accuracy == 100 ? QStringLiteral("%，你真棒！") : QStringLiteral("%"));
 }
 
-QString DrillEngine::decryptField(int position)
+QString DrillEngine::shownField(int position)
 {
     if (!cipher_)
         cipher_ = std::make_unique<PPS>(
@@ -180,10 +177,7 @@ QString DrillEngine::decryptField(int position)
     // A Null or undecryptable field shows as nothing: keeping the previous word's text would accept the
     // previous answer for this word.
     const std::optional<QString> field = recordset_->Field(position);
-    if (!field)
-        return {};
-    return textBeforeNul(
-        解密(*cipher_, *field, QString::fromUtf16(FieldPassPhrase), FieldKeyBits).value_or(QString()));
+    return field ? textShown(*cipher_, *field) : QString();
 }
 
 void DrillEngine::AdvanceWord(bool untickAfterMove)
@@ -195,8 +189,8 @@ void DrillEngine::AdvanceWord(bool untickAfterMove)
         return;
     }
     if (untickAfterMove)
-        controls_.delCheckTicked = false;
-    controls_.Text6.clear();
+        view_.masteredTicked = false;
+    view_.typed.clear();
     ShowCurrentWord();
     if (recordset_->AbsolutePosition() == Recordset::PastLast)
         CompleteUnit();
@@ -204,75 +198,76 @@ void DrillEngine::AdvanceWord(bool untickAfterMove)
 
 void DrillEngine::CompleteUnit()
 {
-    // The error book is no unit: its drills leave the review dates alone.
+    // Only a unit has a completion date: other drills leave the review dates alone.
     IniWriteResult written;
     if (kind_ == DrillKind::Unit)
-        written = settings_.WriteIniValue(QStringLiteral("LastDate"), shared_.UnitCode,
-                                          formatMomentText(clock_.now()));
+        written =
+            settings_.WriteIniValue(QStringLiteral("LastDate"), UnitCode, formatMomentText(clock_.now()));
     notify(DrillEvent::Kind::Completed);
     // Every path here has unticked the check box; it must not stand behind the box with the red caption
     // of a word that has gone.
-    controls_.delCheckCaption = UntickedCaption;
-    controls_.delCheckColour = ButtonTextColour;
+    view_.masteredCaption = UntickedCaption;
+    view_.masteredColour = ButtonTextColour;
     messenger_.showMessage(QStringLiteral("恭喜您，终于完成练习了"), MessageTitle);
     // A completion that was not recorded must not pass for one that was.
     if (written.error)
-        messenger_.showMessage(QStringLiteral("完成日期无法保存：") + written.error->reason, MessageTitle);
-    controls_.Timer1Enabled = false;
+        messenger_.showMessage(QStringLiteral("完成日期无法保存：") + written.error->message, MessageTitle);
+    view_.judging = false;
     // Again: a tick that came while a box was open may have set the caption for a ticked box.
-    controls_.delCheckCaption = UntickedCaption;
-    controls_.delCheckColour = ButtonTextColour;
-    controls_.Label7.clear();
-    controls_.Command7Enabled = false;
-    controls_.Command6Enabled = false;
-    controls_.Label4.clear();
-    controls_.Label5.clear();
-    controls_.rightSum.clear();
+    view_.masteredCaption = UntickedCaption;
+    view_.masteredColour = ButtonTextColour;
+    view_.progress.clear();
+    view_.canPassOver = false;
+    view_.canGiveUp = false;
+    view_.prompt.clear();
+    view_.answer.clear();
+    view_.accuracy.clear();
 }
 
-void DrillEngine::Timer1_Timer(const QString& text6, bool delCheckTicked)
+StudyStep DrillEngine::tick(const QString& typed, bool masteredTicked)
 {
-    controls_.Text6 = text6;
-    controls_.delCheckTicked = delCheckTicked;
-    if (shared_.ReturnedToMenu) {
-        controls_.Label4.clear();
-        controls_.Label5.clear();
-        controls_.Label7.clear();
-        shared_.ReturnedToMenu = false;
+    view_.typed = typed;
+    view_.masteredTicked = masteredTicked;
+    if (ReturnedToMenu) {
+        view_.prompt.clear();
+        view_.answer.clear();
+        view_.progress.clear();
+        ReturnedToMenu = false;
     }
-    controls_.delCheckCaption = controls_.delCheckTicked ? TickedCaption : UntickedCaption;
-    controls_.delCheckColour = controls_.delCheckTicked ? RedColour : ButtonTextColour;
+    view_.masteredCaption = view_.masteredTicked ? TickedCaption : UntickedCaption;
+    view_.masteredColour = view_.masteredTicked ? RedColour : ButtonTextColour;
     if (inHandler_)
-        return;
+        return step();
 
-    const QString answer = controls_.Label5;
-    if (controls_.Text6.isEmpty() || controls_.Text6 != answer)
-        return;
+    const QString answer = view_.answer;
+    if (view_.typed.isEmpty() || view_.typed != answer)
+        return step();
     Running running(inHandler_);
     LastAnswer = answer;
     if (autoSpeak_ && speaker_)
         speaker_->speak(answer);
     const auto word = currentWord();
     if (word)
-        notify(DrillEvent::Kind::Answered, *word, controls_.Label5Visible);
-    if (controls_.delCheckTicked) {
+        notify(DrillEvent::Kind::Answered, *word, view_.answerShown);
+    if (view_.masteredTicked) {
         if (const auto deleted = recordset_ ? recordset_->Delete() : std::nullopt)
             report(*deleted); // the word stays in the unit; the correct answer still moves on
         else if (word)
             notify(DrillEvent::Kind::Deleted, *word);
     }
     AdvanceWord(true);
+    return step();
 }
 
 void DrillEngine::stopDrill()
 {
-    controls_.Timer1Enabled = false;
-    controls_.Command7Enabled = false;
-    controls_.Command6Enabled = false;
-    controls_.Label4.clear();
-    controls_.Label5.clear();
-    controls_.Label7.clear();
-    controls_.rightSum.clear();
+    view_.judging = false;
+    view_.canPassOver = false;
+    view_.canGiveUp = false;
+    view_.prompt.clear();
+    view_.answer.clear();
+    view_.progress.clear();
+    view_.accuracy.clear();
 }
 
 std::optional<DrillWord> DrillEngine::currentWord() const
@@ -295,16 +290,16 @@ void DrillEngine::notify(DrillEvent::Kind kind, const DrillWord& word, bool answ
     event.word = word;
     event.answerShown = answerShown;
     if (kind == DrillEvent::Kind::Started || kind == DrillEvent::Kind::Completed) {
-        event.unitCode = kind_ == DrillKind::Unit ? shared_.UnitCode : QString();
-        event.testMode = kind == DrillEvent::Kind::Started ? controls_.Option1 : !practiceUsed_;
+        event.unitCode = kind_ == DrillKind::Unit ? UnitCode : QString();
+        event.testMode = kind == DrillEvent::Kind::Started ? view_.mode == DrillMode::Test : !practiceUsed_;
     }
     if (kind == DrillEvent::Kind::Completed && DoneCount > 0)
         event.accuracy = Accuracy;
     observer_->drillEvent(event);
 }
 
-void DrillEngine::report(const StoreFailure& failure)
+void DrillEngine::report(const Failure& failure)
 {
-    std::fprintf(stderr, "vokabo: %s\n", qUtf8Printable(failure.detail));
+    qCWarning(lcDrill, "%s", qUtf8Printable(failure.detail));
     messenger_.showMessage(failure.message, MessageTitle);
 }

@@ -1,131 +1,122 @@
 #pragma once
 
-#include "DateText.h"
+#include "Clock.h"
 #include "DrillEvent.h"
 #include "FieldCipher.h"
-#include "IniFile.h"
+#include "Messenger.h"
 #include "Recordset.h"
-#include "SharedState.h"
+#include "SettingsFile.h"
 #include "Speaker.h"
 
-#include <QDateTime>
 #include <QString>
 #include <memory>
 
-// Shows a modal message to the learner and returns when it has been closed.
-class Messenger {
-public:
-    virtual ~Messenger() = default;
-    virtual void showMessage(const QString& text, const QString& title) = 0;
-};
+enum class DrillMode { Test, Practice };
 
-class Clock {
-public:
-    virtual ~Clock() = default;
-    virtual QDateTime now() const = 0;
-};
-
-class SystemClock final : public Clock {
-public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
-};
-
-// Colour numbers as the study window uses them: &H00BBGGRR, or &H80000000 + n for system colour n.
+// Colour numbers of the mastered box's caption: &H00BBGGRR, or &H80000000 + n for system colour n.
 inline constexpr quint32 ButtonTextColour = 0x80000012;
 inline constexpr quint32 RedColour = 0x000000FF;
 
-inline const QString MessageTitle = QStringLiteral("提示信息");
 inline const QString UntickedCaption = QStringLiteral("已完全掌握这个单词，从词库删除");
 inline const QString TickedCaption = QStringLiteral("填写正确后将删除此单词");
 
-// Everything the drill writes to the study window's controls. The window renders it after each call.
-struct StudyControls {
-    bool Label1Bold = false;
-    QString Label4; // prompt
-    QString Label5; // answer
-    bool Label3Visible = false;
-    bool Label5Visible = false;
-    QString Label7;   // progress line
-    QString rightSum; // accuracy line
-    bool rightSumVisible = true;
-    QString Text6; // the learner's input
-    bool delCheckTicked = false;
-    QString delCheckCaption = UntickedCaption;
-    quint32 delCheckColour = ButtonTextColour;
-    bool Command6Enabled = false; // give up
-    bool Command7Enabled = false; // next
-    bool Timer1Enabled = false;
-    bool Option1 = true;     // test mode
-    bool Option2 = false;    // practice mode
-    bool focusText6 = false; // one-shot: the window moves the focus to the input, then clears it
-    QString statusMessage;   // one-shot: shown in the status bar for a moment, then the notice returns
+// What the study window shows of a drill.
+struct StudyView {
+    QString prompt;              // the Chinese meaning
+    QString answer;              // the English word to type
+    bool answerShown = false;    // the answer with its caption
+    QString progress;            // "当前单元中共有 20 个单词,当前为 第  1 个"
+    QString accuracy;            // "正确率是88%"
+    bool accuracyShown = true;   // in test mode
+    QString typed;               // what the learner has typed
+    bool masteredTicked = false; // "delete this word once it is typed correctly"
+    QString masteredCaption = UntickedCaption;
+    quint32 masteredColour = ButtonTextColour;
+    bool canGiveUp = false;
+    bool canPassOver = false;
+    bool judging = false; // the answer timer runs
+    DrillMode mode = DrillMode::Test;
 };
 
-// The study drill without widgets: counters, cursor moves, mode, deletion of mastered words, completion,
-// and the answer timer's tick.
+// What one thing the learner did leads to: the view, and what the window does once.
+struct StudyStep {
+    StudyView view;
+    bool focusInput = false; // the input takes the focus
+    QString notice;          // shown in the status bar for a moment
+};
+
+// The rules of a drill, in the learner's words: start, give up, pass over, an answer typed with the
+// mastered box ticked or not, the mode changed, and the answer timer's tick. Each returns what the study
+// window shows. Messages that stand over the window while the drill goes on behind them (the completion,
+// a word that cannot be deleted) are shown through the messenger at the moment they arise.
 class DrillEngine {
 public:
-    DrillEngine(SharedState& shared, SettingsFile& settings, Messenger& messenger, const Clock& clock);
+    DrillEngine(SettingsFile& settings, Messenger& messenger, const Clock& clock);
 
-    // The recordset of the unit opened last, or of the error book; replaces the one before. Completing an
-    // error-book drill records no date.
-    void setRecordset(std::unique_ptr<Recordset> recordset, DrillKind kind = DrillKind::Unit);
+    // Puts a unit's words, or the error book's, before the learner; replaces what was open. Completing a
+    // unit records the date under `unitCode`; other drills record none.
+    void open(std::unique_ptr<Recordset> words, DrillKind kind, const QString& unitCode = {});
+    void close();
+    bool isOpen() const { return recordset_ != nullptr; }
     // Where the drill reports what the learner does; none by default.
     void setObserver(DrillObserver* observer) { observer_ = observer; }
-    void closeRecordset();
-    Recordset* recordset() const { return recordset_.get(); }
-
     // Where words are spoken; without one the drill is silent.
     void setSpeaker(Speaker* speaker) { speaker_ = speaker; }
+
+    StudyStep start();
+    StudyStep giveUp();
+    StudyStep passOver();
+    StudyStep changeMode(DrillMode mode);
+    // The answer timer: judges what has been typed, with the mastered box as it stands.
+    StudyStep tick(const QString& typed, bool masteredTicked);
+    // The learner's edits, between ticks.
+    void typedChanged(const QString& text) { view_.typed = text; }
+    void masteredTickedChanged(bool ticked) { view_.masteredTicked = ticked; }
+    // The learner has gone back to the menu: the next tick blanks the word display.
+    void returnedToMenu() { ReturnedToMenu = true; }
+    bool returnPending() const { return ReturnedToMenu; }
+
     // Ctrl+J: the current answer, shown or hidden.
-    void speakAnswer();
-    // Ctrl+Shift+J: whether each word is spoken when it is answered or given up. Kept in the settings file.
-    void toggleAutoSpeak();
+    StudyStep speakAnswer();
+    // Ctrl+Shift+J: whether each word is spoken when it is answered or given up. Kept in the settings.
+    StudyStep toggleAutoSpeak();
     bool autoSpeak() const { return autoSpeak_; }
 
-    const StudyControls& controls() const { return controls_; }
-    StudyControls& controls() { return controls_; }
+    const StudyView& view() const { return view_; }
+    int wrongCount() const { return WrongCount; }
+    int doneCount() const { return DoneCount; }
 
-    // What the learner changed in the window since the last call.
-    void setText6(const QString& text) { controls_.Text6 = text; }
-    void setDelCheckTicked(bool ticked) { controls_.delCheckTicked = ticked; }
-
-    void Option1_Click();
-    void Option2_Click();
-    void Command5_Click(); // Start
-    void Command6_Click(); // give up: show the answer
-    void Command7_Click(); // Next: pass the word over
-    void Label1_MouseMove();
-    void Form_MouseMove();
-    void Timer1_Timer(const QString& text6, bool delCheckTicked);
-
+private:
+    StudyStep step();
     void ShowCurrentWord();
     void AdvanceWord(bool untickAfterMove = false);
     void CompleteUnit();
+    void stopDrill();
+    void report(const Failure& failure);
+    QString shownField(int position);
+    std::optional<DrillWord> currentWord() const;
+    void notify(DrillEvent::Kind kind, const DrillWord& word = {}, bool answerShown = false);
+
+    SettingsFile& settings_;
+    Messenger& messenger_;
+    const Clock& clock_;
+    std::unique_ptr<Recordset> recordset_;
+    DrillKind kind_ = DrillKind::Unit;
+    QString UnitCode;
+    std::unique_ptr<PPS> cipher_;
+    StudyView view_;
+    bool focusInput_ = false;
+    QString notice_;
 
     int WrongCount = 0;
     int DoneCount = 0;
     int Accuracy = 0;
     QString LastAnswer;
+    bool ReturnedToMenu = false;
 
-private:
-    void stopDrill();
-    void report(const StoreFailure& failure);
-    QString decryptField(int position);
-    std::optional<DrillWord> currentWord() const;
-    void notify(DrillEvent::Kind kind, const DrillWord& word = {}, bool answerShown = false);
-
-    SharedState& shared_;
-    SettingsFile& settings_;
-    Messenger& messenger_;
-    const Clock& clock_;
-    std::unique_ptr<Recordset> recordset_;
-    std::unique_ptr<PPS> cipher_;
-    StudyControls controls_;
     bool inHandler_ = false;
     Speaker* speaker_ = nullptr;
     bool autoSpeak_ = false;
-    DrillKind kind_ = DrillKind::Unit;
     DrillObserver* observer_ = nullptr;
     bool answerRevealed_ = false; // the current word's answer was asked for
     bool practiceUsed_ = false;   // the drill has been in practice mode since Start

@@ -4,7 +4,7 @@
 // Input: section NUL key NUL value NUL file. Without three NULs the whole input is the file, and the
 // value written is a completion date.
 #include "FuzzCheck.h"
-#include "IniFile.h"
+#include "SettingsFile.h"
 
 #include <QHash>
 #include <QList>
@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const auto result = IniText::writeValue(file, written.section, written.key, written.value);
     if (hasLineBreak(written.section) || hasLineBreak(written.key) || hasLineBreak(written.value))
-        FUZZ_CHECK(std::holds_alternative<IniWriteError>(result), written.value);
+        FUZZ_CHECK(std::holds_alternative<Failure>(result), written.value);
     const QByteArray* after = std::get_if<QByteArray>(&result);
     if (!after || !wellFormed(written))
         return 0;

@@ -51,7 +51,7 @@ QString timeText(const QDateTime& moment)
     return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-HistoryFailure openFailure(const QString& file, const QString& reason, const QString& detail)
+Failure openFailure(const QString& file, const QString& reason, const QString& detail)
 {
     return {QStringLiteral("%1（%2）").arg(reason, QDir::toNativeSeparators(file)),
             QStringLiteral("%1: %2").arg(file, detail)};
@@ -76,7 +76,7 @@ QSqlDatabase HistoryFile::database() const
     return connection_->database();
 }
 
-HistoryFailure HistoryFile::failure(const QString& what, const QSqlError& error) const
+Failure HistoryFile::failure(const QString& what, const QSqlError& error) const
 {
     QString reason;
     switch (error.nativeErrorCode().toInt() & 0xFF) {
@@ -104,7 +104,7 @@ HistoryFailure HistoryFile::failure(const QString& what, const QSqlError& error)
     return openFailure(file_, reason, QStringLiteral("%1: %2").arg(what, error.text()));
 }
 
-std::variant<std::unique_ptr<HistoryFile>, HistoryFailure> HistoryFile::open(const QString& file, Mode mode)
+std::variant<std::unique_ptr<HistoryFile>, Failure> HistoryFile::open(const QString& file, Mode mode)
 {
     if (mode == Mode::Read && !QFileInfo(file).isFile())
         return openFailure(file, QStringLiteral("找不到文件"), QStringLiteral("does not exist"));
@@ -138,15 +138,14 @@ std::variant<std::unique_ptr<HistoryFile>, HistoryFailure> HistoryFile::open(con
             return history->failure(QStringLiteral("creating the tables"), db.lastError());
         for (const char* statement : Schema) {
             if (!query.exec(QLatin1String(statement))) {
-                const HistoryFailure failed =
+                const Failure failed =
                     history->failure(QStringLiteral("creating the tables"), query.lastError());
                 db.rollback();
                 return failed;
             }
         }
         if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion)) || !db.commit()) {
-            const HistoryFailure failed =
-                history->failure(QStringLiteral("creating the tables"), query.lastError());
+            const Failure failed = history->failure(QStringLiteral("creating the tables"), query.lastError());
             db.rollback();
             return failed;
         }
@@ -198,8 +197,7 @@ struct HistoryFile::Statements {
         removeEntry;
 };
 
-std::optional<HistoryFailure> HistoryFile::run(QSqlQuery& query, const QVariantList& values,
-                                               const QString& what)
+std::optional<Failure> HistoryFile::run(QSqlQuery& query, const QVariantList& values, const QString& what)
 {
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values[i]);
@@ -208,7 +206,7 @@ std::optional<HistoryFailure> HistoryFile::run(QSqlQuery& query, const QVariantL
     return failure(what, query.lastError());
 }
 
-std::variant<qint64, HistoryFailure> HistoryFile::wordId(const DrillWord& word)
+std::variant<qint64, Failure> HistoryFile::wordId(const DrillWord& word)
 {
     const WordKey key = wordKey(word.prompt, word.answer);
     if (const auto known = wordIds_.constFind(key); known != wordIds_.cend())
@@ -232,7 +230,7 @@ std::variant<qint64, HistoryFailure> HistoryFile::wordId(const DrillWord& word)
     return id;
 }
 
-std::optional<HistoryFailure> HistoryFile::writeOne(const HistoryWrite& write)
+std::optional<Failure> HistoryFile::writeOne(const HistoryWrite& write)
 {
     const DrillEvent& event = write.event;
     Statements& sql = *statements_;
@@ -261,7 +259,7 @@ std::optional<HistoryFailure> HistoryFile::writeOne(const HistoryWrite& write)
     }
 
     const auto found = wordId(event.word);
-    if (const auto* failed = std::get_if<HistoryFailure>(&found))
+    if (const auto* failed = std::get_if<Failure>(&found))
         return *failed;
     const qint64 word = std::get<qint64>(found);
     const QVariant none(QMetaType(QMetaType::Int));
@@ -294,7 +292,7 @@ std::optional<HistoryFailure> HistoryFile::writeOne(const HistoryWrite& write)
     return std::nullopt;
 }
 
-std::optional<HistoryFailure> HistoryFile::write(const std::vector<HistoryWrite>& batch)
+std::optional<Failure> HistoryFile::write(const std::vector<HistoryWrite>& batch)
 {
     QSqlDatabase db = database();
     if (!statements_) {
@@ -307,7 +305,7 @@ std::optional<HistoryFailure> HistoryFile::write(const std::vector<HistoryWrite>
         return failure(QStringLiteral("starting a transaction"), db.lastError());
     const std::optional<qint64> drillBefore = drill_;
     newWordIds_.clear();
-    std::optional<HistoryFailure> failed;
+    std::optional<Failure> failed;
     for (const HistoryWrite& write : batch) {
         if ((failed = writeOne(write)))
             break;
@@ -323,7 +321,7 @@ std::optional<HistoryFailure> HistoryFile::write(const std::vector<HistoryWrite>
     return failed;
 }
 
-std::variant<std::vector<ErrorBookEntry>, HistoryFailure> HistoryFile::readErrorBook() const
+std::variant<std::vector<ErrorBookEntry>, Failure> HistoryFile::readErrorBook() const
 {
     QSqlQuery query(database());
     query.setForwardOnly(true);

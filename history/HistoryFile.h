@@ -2,6 +2,7 @@
 
 #include "DrillEvent.h"
 #include "ErrorBook.h"
+#include "Failure.h"
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -15,13 +16,6 @@
 class QSqlError;
 class QSqlQuery;
 class SqlConnection;
-
-// Why the learning record could not be read or written: the reason for the learner (Chinese, to follow
-// "学习记录无法保存："), and a detail for whoever debugs.
-struct HistoryFailure {
-    QString reason;
-    QString detail;
-};
 
 // An event with what it did to the error book: one unit of writing.
 struct HistoryWrite {
@@ -37,29 +31,29 @@ public:
     enum class Mode { Read, Write }; // Write creates the file and its tables when they are missing
 
     static QString path(const QString& applicationDirectory);
-    static std::variant<std::unique_ptr<HistoryFile>, HistoryFailure> open(const QString& file, Mode mode);
+    static std::variant<std::unique_ptr<HistoryFile>, Failure> open(const QString& file, Mode mode);
 
     ~HistoryFile();
     HistoryFile(const HistoryFile&) = delete;
     HistoryFile& operator=(const HistoryFile&) = delete;
 
     // All of the batch in one transaction, or nothing of it.
-    [[nodiscard]] std::optional<HistoryFailure> write(const std::vector<HistoryWrite>& batch);
-    std::variant<std::vector<ErrorBookEntry>, HistoryFailure> readErrorBook() const;
+    [[nodiscard]] std::optional<Failure> write(const std::vector<HistoryWrite>& batch);
+    std::variant<std::vector<ErrorBookEntry>, Failure> readErrorBook() const;
 
     QSqlDatabase database() const;
     QString file() const { return file_; }
 
     // A failure of the last statement run on `database`, worded for the learner.
-    HistoryFailure failure(const QString& what, const QSqlError& error) const;
+    Failure failure(const QString& what, const QSqlError& error) const;
 
 private:
     struct Statements;
 
     HistoryFile(std::unique_ptr<SqlConnection> connection, QString file);
-    std::optional<HistoryFailure> writeOne(const HistoryWrite& write);
-    std::variant<qint64, HistoryFailure> wordId(const DrillWord& word);
-    std::optional<HistoryFailure> run(QSqlQuery& query, const QVariantList& values, const QString& what);
+    std::optional<Failure> writeOne(const HistoryWrite& write);
+    std::variant<qint64, Failure> wordId(const DrillWord& word);
+    std::optional<Failure> run(QSqlQuery& query, const QVariantList& values, const QString& what);
 
     std::unique_ptr<SqlConnection> connection_;
     std::unique_ptr<Statements> statements_; // destroyed before the connection

@@ -1,6 +1,5 @@
 #include "LearningRecord.h"
-
-#include <cstdio>
+#include "Logging.h"
 
 LearningRecord::LearningRecord(QString historyFile) : file_(std::move(historyFile))
 {
@@ -11,9 +10,8 @@ LearningRecord::LearningRecord(QString historyFile) : file_(std::move(historyFil
     if (entries.wait_for(std::chrono::seconds(3)) == std::future_status::ready)
         book_ = ErrorBook(entries.get());
     else
-        std::fprintf(stderr,
-                     "vokabo: learning record: %s did not open in time; the error book starts empty\n",
-                     qUtf8Printable(file_));
+        qCWarning(lcHistory, "learning record: %s did not open in time; the error book starts empty",
+                  qUtf8Printable(file_));
 }
 
 LearningRecord::~LearningRecord()
@@ -44,16 +42,16 @@ bool LearningRecord::flush(std::chrono::milliseconds timeout)
     return settled_.wait_for(lock, timeout, [&] { return settledCount_ >= target; }) && allWritten_;
 }
 
-void LearningRecord::reportFailure(const HistoryFailure& failure)
+void LearningRecord::reportFailure(const Failure& failure)
 {
     if (failure.detail != lastDetail_) {
         lastDetail_ = failure.detail;
-        std::fprintf(stderr, "vokabo: learning record not saved: %s\n", qUtf8Printable(failure.detail));
+        qCWarning(lcHistory, "learning record not saved: %s", qUtf8Printable(failure.detail));
     }
     if (!failureShown_) {
         failureShown_ = true;
         QMetaObject::invokeMethod(
-            this, [this, reason = failure.reason] { emit saveFailed(reason); }, Qt::QueuedConnection);
+            this, [this, reason = failure.message] { emit saveFailed(reason); }, Qt::QueuedConnection);
     }
 }
 
@@ -63,7 +61,7 @@ void LearningRecord::run(std::promise<std::vector<ErrorBookEntry>> loaded)
     const auto openFile = [&] {
         if (!file) {
             auto opened = HistoryFile::open(file_, HistoryFile::Mode::Write);
-            if (auto* failed = std::get_if<HistoryFailure>(&opened))
+            if (auto* failed = std::get_if<Failure>(&opened))
                 reportFailure(*failed);
             else
                 file = std::move(std::get<std::unique_ptr<HistoryFile>>(opened));
@@ -74,7 +72,7 @@ void LearningRecord::run(std::promise<std::vector<ErrorBookEntry>> loaded)
     std::vector<ErrorBookEntry> entries;
     if (openFile()) {
         auto read = file->readErrorBook();
-        if (auto* failed = std::get_if<HistoryFailure>(&read)) {
+        if (auto* failed = std::get_if<Failure>(&read)) {
             reportFailure(*failed);
             file.reset(); // not a record that this program can add to
         } else {
@@ -104,8 +102,8 @@ void LearningRecord::run(std::promise<std::vector<ErrorBookEntry>> loaded)
             if (written) {
                 pending.clear();
             } else if (pending.size() > MaxPending) {
-                std::fprintf(stderr, "vokabo: learning record: %zu events could not be kept and are lost\n",
-                             pending.size() - MaxPending);
+                qCWarning(lcHistory, "learning record: %zu events could not be kept and are lost",
+                          pending.size() - MaxPending);
                 pending.erase(pending.begin(), pending.end() - qsizetype(MaxPending));
             }
         }

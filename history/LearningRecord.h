@@ -43,7 +43,7 @@ private:
     static constexpr size_t MaxPending = 100000;
 
     void run(std::promise<std::vector<ErrorBookEntry>> loaded);
-    void reportFailure(const HistoryFailure& failure);
+    void reportFailure(const Failure& failure);
 
     QString file_;
     ErrorBook book_;

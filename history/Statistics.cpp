@@ -4,14 +4,14 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-std::variant<LearningStatistics, HistoryFailure> readStatistics(const QString& historyFile,
-                                                                const QDate& firstDay, int mostMissed)
+std::variant<LearningStatistics, Failure> readStatistics(const QString& historyFile, const QDate& firstDay,
+                                                         int mostMissed)
 {
     LearningStatistics statistics;
     if (!QFileInfo::exists(historyFile))
         return statistics;
     auto opened = HistoryFile::open(historyFile, HistoryFile::Mode::Read);
-    if (auto* failed = std::get_if<HistoryFailure>(&opened))
+    if (auto* failed = std::get_if<Failure>(&opened))
         return *failed;
     const HistoryFile& file = *std::get<std::unique_ptr<HistoryFile>>(opened);
     QSqlQuery query(file.database());
@@ -23,7 +23,7 @@ std::variant<LearningStatistics, HistoryFailure> readStatistics(const QString& h
         return statistics; // created, never written
 
     const auto read = [&](const QString& statement, const QVariantList& values,
-                          auto&& take) -> std::optional<HistoryFailure> {
+                          auto&& take) -> std::optional<Failure> {
         query.prepare(statement);
         for (int i = 0; i < values.size(); ++i)
             query.bindValue(i, values[i]);
@@ -74,7 +74,7 @@ std::variant<LearningStatistics, HistoryFailure> readStatistics(const QString& h
         return *failed;
 
     auto book = file.readErrorBook();
-    if (auto* failed = std::get_if<HistoryFailure>(&book))
+    if (auto* failed = std::get_if<Failure>(&book))
         return *failed;
     statistics.errorBook = std::move(std::get<std::vector<ErrorBookEntry>>(book));
     return statistics;

@@ -1,6 +1,6 @@
 #include "MenuWindow.h"
 
-#include "ReviewAge.h"
+#include "Colours.h"
 #include "WindowPlacement.h"
 
 #include <QCloseEvent>
@@ -14,14 +14,6 @@
 #include <qdrawutil.h>
 
 namespace {
-
-QFont songFont(qreal points, bool bold = false)
-{
-    QFont font(QStringLiteral("宋体"));
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
 
 QLabel* legendLabel(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
                     const QFont& font)
@@ -89,6 +81,14 @@ private:
     QColor backColour_;
 };
 
+// The unit buttons in the catalogue's order. Command1..Command5 are the first unit of each level;
+// Command6..Command20 take units 2 to 4, level by level.
+constexpr const char* UnitButtonNames[UnitCount] = {
+    "Command1",  "Command6",  "Command7",  "Command8",  "Command2",  "Command9",  "Command10",
+    "Command11", "Command3",  "Command12", "Command13", "Command14", "Command4",  "Command15",
+    "Command16", "Command17", "Command5",  "Command18", "Command19", "Command20",
+};
+
 Form2::Form2(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form2"));
@@ -100,7 +100,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent)
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const UnitRow& row = rows[i];
         auto* button = new UnitButton(row.caption, this);
-        button->setObjectName(QLatin1String(row.button));
+        button->setObjectName(QLatin1String(UnitButtonNames[i]));
         button->setGeometry(8 + 88 * (row.unit - 1), 8 + 88 * (row.level - 1), 81, 81);
         button->setFont(unitFont);
         connect(button, &QPushButton::clicked, this,

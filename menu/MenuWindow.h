@@ -1,7 +1,7 @@
 #pragma once
 
-#include "IniFile.h"
-#include "UnitCatalogue.h"
+#include "Catalogue.h"
+#include "SettingsFile.h"
 
 #include <QDateTime>
 #include <QWidget>

@@ -2,7 +2,13 @@
 #include "SpeechModule.h"
 #include "TextToSpeechSpeaker.h"
 
-extern "C" Q_DECL_EXPORT Speaker* vokabo_createSpeaker(QObject* parent)
+namespace {
+
+Speaker* createSpeaker(QObject* parent)
 {
     return new TextToSpeechSpeaker(parent);
 }
+
+} // namespace
+
+VOKABO_MODULE_ENTRY(CreateSpeaker, &createSpeaker)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ModuleEntry.h"
 #include "Speaker.h"
 
 class QObject;
@@ -8,7 +9,6 @@ class QObject;
 // program opens at the first word to speak, so that Qt TextToSpeech, its engines and the sound output stay
 // out of start-up.
 
-// The module's one entry point: a new speaker, a QObject deleted with `parent`.
+// What the module makes: a new speaker, a QObject deleted with `parent`.
 using CreateSpeaker = Speaker* (*)(QObject* parent);
 inline constexpr char SpeechModuleName[] = "vokabo_pronunciation";
-inline constexpr char CreateSpeakerSymbol[] = "vokabo_createSpeaker";

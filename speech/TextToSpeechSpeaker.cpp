@@ -1,12 +1,16 @@
 #include "TextToSpeechSpeaker.h"
 
+#include <QLoggingCategory>
+
 #include <QEventLoop>
 #include <QTextToSpeech>
-#include <cstdio>
 #include <memory>
 #include <optional>
 
 namespace {
+
+// The program prints its categories as "vokabo: <message>".
+Q_LOGGING_CATEGORY(lcSpeech, "vokabo.speech")
 
 struct Candidate {
     const char* engine;
@@ -229,5 +233,5 @@ void TextToSpeechSpeaker::report(const QString& problem)
     if (!problem_.isEmpty())
         return;
     problem_ = problem;
-    std::fprintf(stderr, "vokabo: %s\n", qUtf8Printable(problem));
+    qCWarning(lcSpeech, "%s", qUtf8Printable(problem));
 }

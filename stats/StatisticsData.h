@@ -1,18 +1,27 @@
 #pragma once
 
-#include "ReviewAge.h"
-#include "Statistics.h"
+#include "ReviewBands.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QStringList>
 #include <array>
+#include <map>
 #include <optional>
+#include <vector>
 
-// Everything the statistics window shows, gathered from the three files of the application directory.
+// Everything the statistics window shows. The program gathers it from the files of the data folder; the
+// window only draws it.
 struct StatisticsData {
     static constexpr int Weeks = 26;
     static constexpr int MostMissed = 20;
+
+    struct TestDrill {
+        QDateTime completed; // in UTC
+        QDate day;           // local
+        QString unitCode;
+        int accuracy = 0;
+    };
 
     struct Unit {
         QString code;
@@ -34,10 +43,8 @@ struct StatisticsData {
     QDate firstDay; // the Monday 25 weeks before this week's
     QDate today;
     std::map<QDate, int> answeredPerDay;
-    std::vector<LearningStatistics::TestDrill> testDrills;
+    std::vector<TestDrill> testDrills; // completed unit drills in test mode, oldest first
     std::array<Unit, UnitCount> units;
     std::vector<MissedWord> mostMissed;
     QStringList problems; // files that could not be read, for the learner
 };
-
-StatisticsData collectStatistics(const QString& applicationDirectory, const QDateTime& now);

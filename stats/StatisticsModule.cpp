@@ -1,7 +1,13 @@
 // The entry point of the statistics module, which the program loads when the window is first opened.
 #include "StatisticsWindow.h"
 
-extern "C" Q_DECL_EXPORT StatisticsView* vokabo_createStatisticsView(const QString& applicationDirectory)
+namespace {
+
+StatisticsView* createStatisticsView()
 {
-    return new StatisticsWindow(applicationDirectory);
+    return new StatisticsWindow;
 }
+
+} // namespace
+
+VOKABO_MODULE_ENTRY(CreateStatisticsView, &createStatisticsView)

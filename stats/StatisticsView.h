@@ -1,7 +1,8 @@
 #pragma once
 
-class QDateTime;
-class QString;
+#include "ModuleEntry.h"
+#include "StatisticsData.h"
+
 class QWidget;
 
 // The statistics window as the program sees it. It lives in a module of its own that the program loads
@@ -10,11 +11,10 @@ class StatisticsView {
 public:
     virtual ~StatisticsView() = default;
     virtual QWidget* widget() = 0;
-    // Reads the learning record, the word database and the settings file again and shows them.
-    virtual void refresh(const QDateTime& now) = 0;
+    // Shows what the program has gathered.
+    virtual void display(const StatisticsData& data) = 0;
 };
 
-// The module's one entry point: a new statistics window over the files of `applicationDirectory`.
-using CreateStatisticsView = StatisticsView* (*)(const QString& applicationDirectory);
+// What the module makes: a new statistics window.
+using CreateStatisticsView = StatisticsView* (*)();
 inline constexpr char StatisticsModuleName[] = "vokabo_statistics";
-inline constexpr char CreateStatisticsViewSymbol[] = "vokabo_createStatisticsView";

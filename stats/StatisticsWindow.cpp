@@ -1,5 +1,6 @@
 #include "StatisticsWindow.h"
 
+#include "Colours.h"
 #include "HeatMap.h"
 
 #include <QChart>
@@ -31,10 +32,10 @@ constexpr int DrawnDrills = 150;
 const QString AccuracyTitle = QStringLiteral("测试模式的正确率");
 
 // The mean accuracy of each week, at the middle of the week.
-QList<QPointF> weeklyMeans(const std::vector<const LearningStatistics::TestDrill*>& drills)
+QList<QPointF> weeklyMeans(const std::vector<const StatisticsData::TestDrill*>& drills)
 {
     std::map<qint64, std::pair<double, int>> weeks;
-    for (const LearningStatistics::TestDrill* drill : drills) {
+    for (const StatisticsData::TestDrill* drill : drills) {
         auto& [total, count] = weeks[drill->day.addDays(1 - drill->day.dayOfWeek()).toJulianDay()];
         total += drill->accuracy;
         ++count;
@@ -80,8 +81,7 @@ QTableWidgetItem* cell(const QString& text, Qt::Alignment alignment = Qt::AlignR
 
 } // namespace
 
-StatisticsWindow::StatisticsWindow(QString applicationDirectory, QWidget* parent)
-    : QWidget(parent), applicationDirectory_(std::move(applicationDirectory))
+StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("StatisticsWindow"));
     setWindowTitle(QStringLiteral("学习统计"));
@@ -152,11 +152,6 @@ StatisticsWindow::StatisticsWindow(QString applicationDirectory, QWidget* parent
 
 StatisticsWindow::~StatisticsWindow() = default;
 
-void StatisticsWindow::refresh(const QDateTime& now)
-{
-    display(collectStatistics(applicationDirectory_, now));
-}
-
 void StatisticsWindow::display(const StatisticsData& data)
 {
     heatMap_->setDays(data.firstDay, data.today, data.answeredPerDay);
@@ -186,7 +181,7 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
         return;
     }
 
-    std::array<std::vector<const LearningStatistics::TestDrill*>, 5> levels;
+    std::array<std::vector<const StatisticsData::TestDrill*>, 5> levels;
     for (const auto& drill : data.testDrills) {
         const int level = drill.unitCode.isEmpty() ? 0 : drill.unitCode.front().digitValue();
         if (level >= 1 && level <= 5)
@@ -200,7 +195,7 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
             points[level] = weeklyMeans(levels[level]);
             continue;
         }
-        for (const LearningStatistics::TestDrill* drill : levels[level])
+        for (const StatisticsData::TestDrill* drill : levels[level])
             points[level].append(QPointF(qreal(drill->completed.toMSecsSinceEpoch()), drill->accuracy));
     }
     accuracyBox_->setTitle(weekly ? AccuracyTitle + QStringLiteral("（每周平均）") : AccuracyTitle);

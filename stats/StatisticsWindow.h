@@ -18,20 +18,17 @@ class QTableWidget;
 class StatisticsWindow final : public QWidget, public StatisticsView {
     Q_OBJECT
 public:
-    explicit StatisticsWindow(QString applicationDirectory, QWidget* parent = nullptr);
+    explicit StatisticsWindow(QWidget* parent = nullptr);
     ~StatisticsWindow() override;
 
     QWidget* widget() override { return this; }
-    void refresh(const QDateTime& now) override;
-    // Shows what refresh() reads.
-    void display(const StatisticsData& data);
+    void display(const StatisticsData& data) override;
 
 private:
     void showAccuracy(const StatisticsData& data);
     void showUnits(const StatisticsData& data);
     void showMostMissed(const StatisticsData& data);
 
-    QString applicationDirectory_;
     QLabel* summary_ = nullptr;
     HeatMap* heatMap_ = nullptr;
     QGroupBox* accuracyBox_ = nullptr;

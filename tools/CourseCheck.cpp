@@ -98,12 +98,12 @@ QStringList findings(const std::vector<std::vector<Word>>& units)
     return found;
 }
 
-WordDatabase::Result<QStringList> check(const QString& databaseFile)
+Result<QStringList> check(const QString& databaseFile)
 {
     std::vector<std::vector<Word>> units;
     for (const UnitRow& unit : UnitCatalogue()) {
         auto words = WordDatabase::readUnit(databaseFile, unit);
-        if (auto* failure = std::get_if<WordDatabase::Failure>(&words))
+        if (auto* failure = std::get_if<Failure>(&words))
             return std::move(*failure);
         units.push_back(std::move(std::get<std::vector<Word>>(words)));
     }

@@ -18,6 +18,6 @@ inline constexpr int MaxPromptCharacters = 8;
 QStringList findings(const std::vector<std::vector<WordFile::Word>>& units);
 
 // findings() on the units of a word database whose fields are all readable.
-WordDatabase::Result<QStringList> check(const QString& databaseFile);
+Result<QStringList> check(const QString& databaseFile);
 
 } // namespace CourseCheck

@@ -1,6 +1,7 @@
 // vokabo-words: makes, fills, exports and checks word databases from the command line.
 #include "AccessImport.h"
 #include "CourseCheck.h"
+#include "Logging.h"
 #include "WordDatabase.h"
 
 #include <QCommandLineParser>
@@ -32,9 +33,9 @@ void tell(const QString& message)
     print(stderr, message + u'\n');
 }
 
-int fail(const WordDatabase::Failure& failure)
+int fail(const Failure& failure)
 {
-    for (const QString& message : failure.messages)
+    for (const QString& message : failure.detail.split(u'\n'))
         tell(message);
     return Failed;
 }
@@ -100,7 +101,7 @@ int runImport(const QCommandLineParser& parser, const QStringList& arguments)
         return WrongUsage;
     const auto result = WordDatabase::importFile(arguments[0], *unit, arguments[2], format,
                                                  parser.isSet(QStringLiteral("replace")));
-    if (const auto* failure = std::get_if<WordDatabase::Failure>(&result))
+    if (const auto* failure = std::get_if<Failure>(&result))
         return fail(*failure);
     tell(QStringLiteral("%1 %2 word(s) into unit %3 (%4) of %5")
              .arg(parser.isSet(QStringLiteral("replace")) ? QStringLiteral("replaced the unit with")
@@ -116,7 +117,7 @@ int runExport(const QCommandLineParser&, const QStringList& arguments)
     if (!unit)
         return WrongUsage;
     const auto result = WordDatabase::exportUnit(arguments[0], *unit);
-    if (const auto* failure = std::get_if<WordDatabase::Failure>(&result))
+    if (const auto* failure = std::get_if<Failure>(&result))
         return fail(*failure);
     const auto& exported = std::get<WordDatabase::Export>(result);
     for (const QString& problem : exported.problems)
@@ -147,7 +148,7 @@ int runList(const QCommandLineParser&, const QStringList& arguments)
 {
     const QString database = optionalDatabase(arguments);
     const auto result = WordDatabase::countWords(database);
-    if (const auto* failure = std::get_if<WordDatabase::Failure>(&result))
+    if (const auto* failure = std::get_if<Failure>(&result))
         return fail(*failure);
     int missing = 0;
     for (const WordDatabase::UnitCount& count : std::get<std::vector<WordDatabase::UnitCount>>(result)) {
@@ -167,12 +168,12 @@ int runCheck(const QCommandLineParser& parser, const QStringList& arguments)
 {
     const QString database = optionalDatabase(arguments);
     auto result = WordDatabase::check(database);
-    if (const auto* failure = std::get_if<WordDatabase::Failure>(&result))
+    if (const auto* failure = std::get_if<Failure>(&result))
         return fail(*failure);
     auto& report = std::get<WordDatabase::CheckReport>(result);
     if (parser.isSet(QStringLiteral("course")) && report.findings.isEmpty()) {
         const auto course = CourseCheck::check(database);
-        if (const auto* failure = std::get_if<WordDatabase::Failure>(&course))
+        if (const auto* failure = std::get_if<Failure>(&course))
             return fail(*failure);
         report.findings = std::get<QStringList>(course);
     }
@@ -193,7 +194,7 @@ int runImportAll(const QCommandLineParser& parser, const QStringList& arguments)
 {
     const auto result =
         WordDatabase::importAll(arguments[0], arguments[1], parser.isSet(QStringLiteral("force")));
-    if (const auto* failure = std::get_if<WordDatabase::Failure>(&result))
+    if (const auto* failure = std::get_if<Failure>(&result))
         return fail(*failure);
     tell(QStringLiteral("built %1 with %2 words in %3 units")
              .arg(arguments[0])
@@ -210,7 +211,7 @@ int runImportMdb(const QCommandLineParser&, const QStringList& arguments)
         return Failed;
     }
     const auto result = AccessImport::importWordTables(arguments[0], database);
-    if (const auto* failure = std::get_if<AccessImport::Failure>(&result)) {
+    if (const auto* failure = std::get_if<Failure>(&result)) {
         tell(failure->detail);
         tell(QStringLiteral("nothing was imported; %1 is unchanged").arg(database));
         return Failed;
@@ -414,6 +415,7 @@ QString commandHelp(const Command& command)
 
 int main(int argc, char* argv[])
 {
+    installMessageFormat();
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(Program);
     QStringList arguments = QCoreApplication::arguments().mid(1);

@@ -1,5 +1,6 @@
 #include "AccessFile.h"
 #include "AccessImport.h"
+#include "TestSupport.h"
 #include "WordStore.h"
 
 #include <QSqlDatabase>
@@ -9,7 +10,7 @@
 
 namespace {
 
-const QString Fixtures = QStringLiteral(VOKABO_ACCESS_FIXTURES);
+const QString Fixtures = TestSupport::fixture(QStringLiteral("mdb"));
 
 QByteArray contents(const QString& path)
 {
@@ -74,13 +75,6 @@ QByteArray renamed(const QString& fixture, const QString& from, const QString& t
 class TestAccessImport : public QObject {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        if (!QFileInfo::exists(Fixtures + QStringLiteral("/word11-jet4.mdb")))
-            QSKIP(qPrintable(QStringLiteral("the Access sample files are not in %1 (a clone without "
-                                            "../shared)")
-                                 .arg(Fixtures)));
-    }
     void readsThroughTheDatabasePassword();
     void replacesTheUnitsOfTheFileVerbatim();
     void failureLeavesTheDatabaseUnchanged_data();
@@ -111,7 +105,7 @@ void TestAccessImport::replacesTheUnitsOfTheFileVerbatim()
     QVERIFY(makeDatabase(database));
 
     const auto result = AccessImport::importWordTables(access, database);
-    if (const auto* failure = std::get_if<AccessImport::Failure>(&result))
+    if (const auto* failure = std::get_if<Failure>(&result))
         QFAIL(qPrintable(failure->detail));
     const auto& units = std::get<std::vector<AccessImport::ImportedUnit>>(result);
     QCOMPARE(units.size(), size_t(2));
@@ -175,10 +169,10 @@ void TestAccessImport::failureLeavesTheDatabaseUnchanged()
     const QByteArray before = contents(database);
 
     const auto result = AccessImport::importWordTables(access, database);
-    QVERIFY(std::holds_alternative<AccessImport::Failure>(result));
-    const auto& failure = std::get<AccessImport::Failure>(result);
+    QVERIFY(std::holds_alternative<Failure>(result));
+    const auto& failure = std::get<Failure>(result);
     QVERIFY2(failure.detail.contains(detail), qPrintable(failure.detail));
-    QVERIFY2(failure.reason.contains(reason), qPrintable(failure.reason));
+    QVERIFY2(failure.message.contains(reason), qPrintable(failure.message));
     QCOMPARE(contents(database), before);
 }
 

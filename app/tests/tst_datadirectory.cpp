@@ -1,5 +1,6 @@
+#include "Catalogue.h"
 #include "DataDirectory.h"
-#include "UnitCatalogue.h"
+#include "TestSupport.h"
 #include "WordStore.h"
 
 #include <QSqlDatabase>
@@ -12,7 +13,7 @@
 
 namespace {
 
-const QString Fixtures = QStringLiteral(VOKABO_ACCESS_FIXTURES);
+const QString Fixtures = TestSupport::fixture(QStringLiteral("mdb"));
 
 QByteArray contents(const QString& path)
 {
@@ -165,8 +166,6 @@ void TestDataDirectory::bringsOverAnOldAccessDatabase()
     QFETCH(QString, present);
     QFETCH(bool, withCourse);
     QFETCH(bool, imported);
-    if (!QFileInfo::exists(Fixtures + "/word11-jet4.mdb"))
-        QSKIP("the Access sample files are not there (a clone without ../shared)");
     QTemporaryDir directory;
     const QString access = directory.filePath("MyDatas.mdb");
     const QString database = directory.filePath("MyDatas.db");
@@ -248,8 +247,8 @@ void TestDataDirectory::failureLeavesNothingBehind()
     const auto result = DataDirectory::prepare(directory, course);
     setrlimit(RLIMIT_FSIZE, &saved);
 
-    QVERIFY(std::holds_alternative<DataDirectory::Failure>(result));
-    const auto& failure = std::get<DataDirectory::Failure>(result);
+    QVERIFY(std::holds_alternative<Failure>(result));
+    const auto& failure = std::get<Failure>(result);
     QVERIFY2(failure.message.contains(directory) && failure.message.contains(message),
              qPrintable(failure.message));
     QVERIFY(!failure.detail.isEmpty());

@@ -2,6 +2,7 @@
 #include "FieldCipher.h"
 #include "MessageBox.h"
 #include "ProgramModule.h"
+#include "TestSupport.h"
 #include "WordStore.h"
 
 #include <QCheckBox>
@@ -23,15 +24,11 @@ namespace {
 
 const QDateTime Now(QDate(2024, 3, 20), QTime(10, 0));
 
-class FixedClock final : public Clock {
-public:
+using TestSupport::RecordingMessenger;
+
+struct FixedClock final : Clock {
     QDateTime now() const override { return moment; }
     QDateTime moment = Now;
-};
-
-struct RecordingMessenger final : Messenger {
-    void showMessage(const QString& text, const QString& title) override { shown.append({title, text}); }
-    QList<QStringList> shown;
 };
 
 // A word database in the program's format, with the given units' words (unit table -> prompt, answer).
@@ -139,7 +136,7 @@ void TestVokabo::wholeUnitThroughTheWindows()
 
     QTest::mouseClick(control(study, "Command8"), Qt::LeftButton);
     QVERIFY(menu.isVisible() && !study->isVisible());
-    QVERIFY(shell.shared().ReturnedToMenu);
+    QVERIFY(study->engine().returnPending());
 
     QTest::mouseClick(control(&menu, "Command2"), Qt::LeftButton);
     QCOMPARE(shell.studyWindow(), study);
@@ -178,9 +175,9 @@ void TestVokabo::unitThatCannotBeOpened()
     shell.start();
     QTest::mouseClick(control(&shell.menuWindow(), "Command20"), Qt::LeftButton);
     QCOMPARE(messages.shown.size(), 1);
-    QCOMPARE(messages.shown[0][0], QStringLiteral("提示信息"));
-    QVERIFY2(messages.shown[0][1].contains("五级4单元") && messages.shown[0][1].contains(reason),
-             qPrintable(messages.shown[0][1]));
+    QCOMPARE(messages.shown[0].title, QStringLiteral("提示信息"));
+    QVERIFY2(messages.shown[0].text.contains("五级4单元") && messages.shown[0].text.contains(reason),
+             qPrintable(messages.shown[0].text));
     QVERIFY(shell.menuWindow().isVisible() && shell.menuWindow().isEnabled());
     QVERIFY(!shell.studyWindow() || !shell.studyWindow()->isVisible());
 }
@@ -216,7 +213,7 @@ void TestVokabo::closingEitherWindowEnds()
     QCOMPARE(ended.size(), 1);
     QCOMPARE(shell.studyWindow() != nullptr, openUnit);
     if (shell.studyWindow())
-        QCOMPARE(shell.studyWindow()->engine().recordset(), nullptr);
+        QVERIFY(!shell.studyWindow()->engine().isOpen());
     QVERIFY(!shell.menuWindow().isVisible());
 }
 
@@ -256,9 +253,9 @@ void TestVokabo::ctrlJSpeaksTheWordOfAStartedDrill()
     QCOMPARE(shell.speaker().findChild<QTextToSpeech*>(), nullptr);
     // A machine may lack an engine or sound, but the program never lacks its module.
     QLibrary module;
-    if (const auto loaded = loadProgramModule(module, SpeechModuleName, CreateSpeakerSymbol);
-        const auto* problem = std::get_if<QString>(&loaded))
-        QFAIL(qPrintable(*problem));
+    if (const auto loaded = loadProgramModule<CreateSpeaker>(module, SpeechModuleName);
+        const auto* problem = std::get_if<Failure>(&loaded))
+        QFAIL(qPrintable(problem->detail));
 
     QTest::keyClick(control(study, "Text6"), Qt::Key_J, Qt::ControlModifier);
     auto* engine = shell.speaker().findChild<QTextToSpeech*>();
@@ -273,23 +270,13 @@ void TestVokabo::ctrlJSpeaksTheWordOfAStartedDrill()
 
 void TestVokabo::speakerWithoutItsModuleSaysWhyOnce()
 {
-    QTemporaryFile captured;
-    QVERIFY(captured.open());
-    std::fflush(stderr);
-    const int savedStderr = dup(STDERR_FILENO);
-    dup2(captured.handle(), STDERR_FILENO);
+    TestSupport::StderrCapture captured;
     {
         ModuleSpeaker speaker("vokabo_missing_module");
         for (int press = 0; press < 3; ++press)
             speaker.speak(QStringLiteral("apple"));
     }
-    std::fflush(stderr);
-    dup2(savedStderr, STDERR_FILENO);
-    close(savedStderr);
-
-    QFile written(captured.fileName());
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(written.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList lines = QString::fromUtf8(captured.text()).split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.front().startsWith(QStringLiteral("vokabo: pronunciation is off:")) &&
                  lines.front().contains(QStringLiteral("vokabo_missing_module")),
@@ -332,7 +319,7 @@ void TestVokabo::errorBookFromTheMenu()
     QVERIFY(QTest::qWaitForWindowActive(&menu));
     QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（0个） (disabled)", "学习统计"}));
     QTest::keyClick(&menu, Qt::Key_F5);
-    QCOMPARE(messages.shown.takeLast(), QStringList({"提示信息", "错题本是空的"}));
+    QCOMPARE(messages.shown.takeLast().text, QStringLiteral("错题本是空的"));
 
     // A unit drill that passes over two words and reveals one.
     QTest::mouseClick(control(&menu, "Command1"), Qt::LeftButton);
@@ -347,7 +334,7 @@ void TestVokabo::errorBookFromTheMenu()
     QTest::keyClicks(input, "cherry");
     QTRY_COMPARE(prompt->text(), QStringLiteral("葡萄"));
     QTest::mouseClick(control(study, "Command7"), Qt::LeftButton);
-    QCOMPARE(messages.shown.takeLast()[1], QStringLiteral("恭喜您，终于完成练习了"));
+    QCOMPARE(messages.shown.takeLast().text, QStringLiteral("恭喜您，终于完成练习了"));
     const QString completed = mdlINI(dir.path()).ReadIniValue("LastDate", "11");
     QTest::mouseClick(control(study, "Command8"), Qt::LeftButton);
     QVERIFY(QTest::qWaitForWindowActive(&menu));
@@ -367,19 +354,19 @@ void TestVokabo::errorBookFromTheMenu()
             QTest::keyClicks(input, word);
         }
         QTRY_COMPARE(messages.shown.size(), 1);
-        QCOMPARE(messages.shown.takeLast()[1], QStringLiteral("恭喜您，终于完成练习了"));
+        QCOMPARE(messages.shown.takeLast().text, QStringLiteral("恭喜您，终于完成练习了"));
         QTest::mouseClick(control(study, "Command8"), Qt::LeftButton);
         QVERIFY(QTest::qWaitForWindowActive(&menu));
     }
     QCOMPARE(mdlINI(dir.path()).ReadIniValue("LastDate", "11"), completed);
     QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（0个） (disabled)", "学习统计"}));
     QTest::keyClick(&menu, Qt::Key_F5);
-    QCOMPARE(messages.shown.takeLast(), QStringList({"提示信息", "错题本是空的"}));
+    QCOMPARE(messages.shown.takeLast().text, QStringLiteral("错题本是空的"));
 
     // The statistics window, from the module beside the program.
     QTest::keyClick(&menu, Qt::Key_F6);
     QWidget* statistics = shell.learning().statisticsWindow();
-    QVERIFY2(statistics, qPrintable(messages.shown.isEmpty() ? QString() : messages.shown.last().join(' ')));
+    QVERIFY2(statistics, qPrintable(messages.shown.isEmpty() ? QString() : messages.shown.last().text));
     QVERIFY(QTest::qWaitForWindowExposed(statistics));
     QCOMPARE(statistics->windowTitle(), QStringLiteral("学习统计"));
     auto* units = statistics->findChild<QTableWidget*>("unitTable");
@@ -403,13 +390,13 @@ void TestVokabo::recordThatCannotBeSaved()
     QTest::mouseClick(control(study, "Command5"), Qt::LeftButton);
     QTest::mouseClick(control(study, "Command7"), Qt::LeftButton);
     QTRY_COMPARE(messages.shown.size(), 1);
-    QCOMPARE(messages.shown[0][0], QStringLiteral("提示信息"));
-    QVERIFY2(messages.shown[0][1].startsWith(QStringLiteral("学习记录无法保存：")),
-             qPrintable(messages.shown[0][1]));
+    QCOMPARE(messages.shown[0].title, QStringLiteral("提示信息"));
+    QVERIFY2(messages.shown[0].text.startsWith(QStringLiteral("学习记录无法保存：")),
+             qPrintable(messages.shown[0].text));
     // The drill goes on, and says so no more.
     QTest::keyClicks(control(study, "Text6"), "banana");
     QTRY_COMPARE(messages.shown.size(), 2);
-    QCOMPARE(messages.shown[1][1], QStringLiteral("恭喜您，终于完成练习了"));
+    QCOMPARE(messages.shown[1].text, QStringLiteral("恭喜您，终于完成练习了"));
     QTest::qWait(100);
     QCOMPARE(messages.shown.size(), 2);
 }

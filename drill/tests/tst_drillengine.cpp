@@ -1,5 +1,5 @@
 #include "DrillEngine.h"
-#include "RecordingSpeaker.h"
+#include "TestSupport.h"
 #include "WordStore.h"
 
 #include <QSqlDatabase>
@@ -10,19 +10,7 @@
 
 namespace {
 
-struct RecordingMessenger final : Messenger {
-    struct Shown {
-        QString text;
-        QString title;
-        StudyControls screen; // what the window showed behind the message
-    };
-    const DrillEngine* engine = nullptr;
-    QList<Shown> shown;
-    void showMessage(const QString& text, const QString& title) override
-    {
-        shown.append({text, title, engine ? engine->controls() : StudyControls{}});
-    }
-};
+using namespace TestSupport;
 
 // The drill's events in short: S started, a answered (* with the answer on screen), p passed over,
 // r revealed, d deleted, C completed; with the record's rowid, the mode (t or p) and the accuracy.
@@ -51,99 +39,38 @@ struct RecordingObserver final : DrillObserver {
     }
 };
 
-struct FixedClock final : Clock {
-    QDateTime moment{QDate(2026, 3, 9), QTime(14, 5, 9)};
-    QDateTime now() const override { return moment; }
-};
-
-// A word as stored: no value stands for a Null column.
-struct Word {
-    std::optional<QString> chinese;
-    std::optional<QString> english;
-};
-
-QList<Word> numberedWords(int count)
-{
-    QList<Word> words;
-    for (int i = 1; i <= count; ++i)
-        words.append({QStringLiteral("词%1").arg(i), QStringLiteral("word%1").arg(i)});
-    return words;
-}
-
-void writeTable(const QString& file, const QString& table, const QList<Word>& words)
-{
-    const QString name = QStringLiteral("fixture");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(file);
-        QVERIFY(db.open());
-        QSqlQuery query(db);
-        QVERIFY(
-            query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (id INTEGER PRIMARY KEY, chinese TEXT, "
-                                      "english TEXT)")
-                           .arg(table)));
-        for (const Word& word : words) {
-            QVERIFY(
-                query.prepare(QStringLiteral("INSERT INTO %1 (chinese, english) VALUES (?, ?)").arg(table)));
-            const auto stored = [](const std::optional<QString>& text) {
-                return text ? QVariant(*encodeField(*text)) : QVariant(QMetaType(QMetaType::QString));
-            };
-            query.addBindValue(stored(word.chinese));
-            query.addBindValue(stored(word.english));
-            QVERIFY(query.exec());
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-
-int rowsInFile(const QString& file, const QString& table)
-{
-    int rows = -1;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("count"));
-        db.setDatabaseName(file);
-        db.open();
-        QSqlQuery query(QStringLiteral("SELECT count(*) FROM ") + table, db);
-        if (query.next())
-            rows = query.value(0).toInt();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("count"));
-    return rows;
-}
-
-// One drill: a temporary application directory with a word database, and an engine over it.
+// One drill: a temporary data folder with a word database, and an engine over it.
 class Drill {
 public:
     explicit Drill(const QList<Word>& words, const QString& table = QStringLiteral("word7"))
-        : settings(dir.path()), engine(shared, settings, messenger, clock)
+        : settings(folder.path()), engine(settings, messenger, clock)
     {
-        messenger.engine = &engine;
+        messenger.onShow = [this](const QString&, const QString&) { screens.append(engine.view()); };
         engine.setSpeaker(&speaker);
-        shared.UnitCode = QStringLiteral("23");
-        shared.UnitTable = table;
-        writeTable(databaseFile(), table, words);
+        QVERIFY(writeUnit(databaseFile(), table, words));
         open(table);
     }
 
-    QString databaseFile() const { return WordStore::databasePath(dir.path()); }
+    QString databaseFile() const { return folder.wordDatabase(); }
 
     void open(const QString& table)
     {
         auto opened = WordStore::open(databaseFile(), table);
         QVERIFY(std::holds_alternative<std::unique_ptr<Recordset>>(opened));
-        engine.setRecordset(std::move(std::get<std::unique_ptr<Recordset>>(opened)));
+        engine.open(std::move(std::get<std::unique_ptr<Recordset>>(opened)), DrillKind::Unit,
+                    QStringLiteral("23"));
     }
 
     // The learner types the current answer; the next tick judges it.
     void answer(bool markMastered = false)
     {
-        const QString typed = engine.controls().Label5;
-        engine.setText6(typed);
-        engine.Timer1_Timer(typed, markMastered);
+        const QString typed = engine.view().answer;
+        engine.typedChanged(typed);
+        engine.tick(typed, markMastered);
     }
 
-    // Plays a script: 'a' answers correctly, 'n' passes the word over, 'd' answers with delCheck ticked,
-    // 's' starts, 'g' gives up, 'j' asks for the word to be spoken.
+    // Plays a script: 'a' answers correctly, 'n' passes the word over, 'd' answers with the mastered box
+    // ticked, 's' starts, 'g' gives up, 'j' asks for the word to be spoken.
     void play(const QString& script)
     {
         for (const QChar step : script) {
@@ -152,22 +79,22 @@ public:
             else if (step == u'd')
                 answer(true);
             else if (step == u's')
-                engine.Command5_Click();
+                engine.start();
             else if (step == u'g')
-                engine.Command6_Click();
+                engine.giveUp();
             else if (step == u'j')
                 engine.speakAnswer();
             else
-                engine.Command7_Click();
+                engine.passOver();
         }
     }
 
-    const StudyControls& screen() const { return engine.controls(); }
+    const StudyView& screen() const { return engine.view(); }
 
-    QTemporaryDir dir;
-    SharedState shared;
+    DataFolder folder;
     mdlINI settings;
     RecordingMessenger messenger;
+    QList<StudyView> screens; // what the window showed behind each message
     FixedClock clock;
     RecordingSpeaker speaker;
     DrillEngine engine;
@@ -188,16 +115,15 @@ private slots:
     void startShowsFirstWord()
     {
         Drill drill(numberedWords(20));
-        drill.engine.Command5_Click();
-        QCOMPARE(drill.screen().Label4, QStringLiteral("词1"));
-        QCOMPARE(drill.screen().Label5, QStringLiteral("word1"));
-        QCOMPARE(drill.screen().Label7, QStringLiteral("当前单元中共有 20 个单词,当前为 第  1 个"));
-        QCOMPARE(drill.screen().rightSum, QString());
-        QVERIFY(!drill.screen().Label5Visible);
-        QVERIFY(!drill.screen().Label3Visible);
-        QVERIFY(drill.screen().Timer1Enabled);
-        QVERIFY(drill.screen().Command7Enabled && drill.screen().Command6Enabled);
-        QVERIFY(drill.screen().focusText6);
+        const StudyStep started = drill.engine.start();
+        QCOMPARE(drill.screen().prompt, QStringLiteral("词1"));
+        QCOMPARE(drill.screen().answer, QStringLiteral("word1"));
+        QCOMPARE(drill.screen().progress, QStringLiteral("当前单元中共有 20 个单词,当前为 第  1 个"));
+        QCOMPARE(drill.screen().accuracy, QString());
+        QVERIFY(!drill.screen().answerShown);
+        QVERIFY(drill.screen().judging);
+        QVERIFY(drill.screen().canPassOver && drill.screen().canGiveUp);
+        QVERIFY(started.focusInput);
     }
 
     void accuracyFollowsPassedWords_data()
@@ -220,25 +146,25 @@ private slots:
     {
         QFETCH(QString, script);
         Drill drill(numberedWords(20));
-        drill.engine.Command5_Click();
+        drill.engine.start();
         drill.play(script);
-        QTEST(drill.screen().Label7, "progressLine");
-        QTEST(drill.screen().rightSum, "accuracy");
-        QTEST(drill.engine.WrongCount, "wrong");
+        QTEST(drill.screen().progress, "progressLine");
+        QTEST(drill.screen().accuracy, "accuracy");
+        QTEST(drill.engine.wrongCount(), "wrong");
     }
 
     void accuracyStaysWithinBounds()
     {
         // Passing words of one unit and going on in another that has fewer records behind the cursor.
         Drill drill(numberedWords(5));
-        writeTable(drill.databaseFile(), QStringLiteral("word8"), numberedWords(5));
-        drill.engine.Command5_Click();
+        QVERIFY(writeUnit(drill.databaseFile(), QStringLiteral("word8"), numberedWords(5)));
+        drill.engine.start();
         drill.play(QStringLiteral("nn"));
         drill.open(QStringLiteral("word8"));
         drill.play(QStringLiteral("n"));
-        QCOMPARE(drill.engine.WrongCount, 3);
-        QCOMPARE(drill.engine.DoneCount, 1);
-        QCOMPARE(drill.screen().rightSum, QStringLiteral("正确率是0%"));
+        QCOMPARE(drill.engine.wrongCount(), 3);
+        QCOMPARE(drill.engine.doneCount(), 1);
+        QCOMPARE(drill.screen().accuracy, QStringLiteral("正确率是0%"));
     }
 
     void inputMustMatchExactly_data()
@@ -257,88 +183,88 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, accepted);
         Drill drill(numberedWords(3));
-        drill.engine.Command5_Click();
-        drill.engine.Timer1_Timer(typed, false);
-        QCOMPARE(drill.screen().Label4, accepted ? QStringLiteral("词2") : QStringLiteral("词1"));
-        QCOMPARE(drill.screen().Text6, accepted ? QString() : typed);
+        drill.engine.start();
+        drill.engine.tick(typed, false);
+        QCOMPARE(drill.screen().prompt, accepted ? QStringLiteral("词2") : QStringLiteral("词1"));
+        QCOMPARE(drill.screen().typed, accepted ? QString() : typed);
     }
 
     void emptyInputNeverMatchesEmptyAnswer()
     {
         Drill drill(
             {{QStringLiteral("空"), QStringLiteral("")}, {QStringLiteral("二"), QStringLiteral("two")}});
-        drill.engine.Command5_Click();
-        QCOMPARE(drill.screen().Label5, QString());
-        drill.engine.Timer1_Timer(QString(), false);
-        QCOMPARE(drill.screen().Label4, QStringLiteral("空"));
+        drill.engine.start();
+        QCOMPARE(drill.screen().answer, QString());
+        drill.engine.tick(QString(), false);
+        QCOMPARE(drill.screen().prompt, QStringLiteral("空"));
     }
 
     void modes()
     {
         Drill drill(numberedWords(4));
-        drill.engine.Command5_Click();
-        drill.engine.Option2_Click();
-        QVERIFY(drill.screen().Label3Visible && drill.screen().Label5Visible);
-        QVERIFY(!drill.screen().rightSumVisible);
+        drill.engine.start();
+        drill.engine.changeMode(DrillMode::Practice);
+        QVERIFY(drill.screen().answerShown && drill.screen().answerShown);
+        QVERIFY(!drill.screen().accuracyShown);
         drill.play(QStringLiteral("a"));
-        QVERIFY(drill.screen().Label5Visible); // practice keeps the answer shown
+        QVERIFY(drill.screen().answerShown); // practice keeps the answer shown
 
-        drill.engine.Option1_Click();
-        QVERIFY(drill.screen().rightSumVisible);
-        QVERIFY(drill.screen().Label5Visible); // hidden only when the next word comes
+        drill.engine.changeMode(DrillMode::Test);
+        QVERIFY(drill.screen().accuracyShown);
+        QVERIFY(drill.screen().answerShown); // hidden only when the next word comes
         drill.play(QStringLiteral("n"));
-        QVERIFY(!drill.screen().Label5Visible && !drill.screen().Label3Visible);
+        QVERIFY(!drill.screen().answerShown && !drill.screen().answerShown);
     }
 
     void givingUpShowsTheAnswerWithoutCounting()
     {
         Drill drill(numberedWords(4));
-        drill.engine.Command5_Click();
-        drill.engine.Command6_Click();
-        QVERIFY(drill.screen().Label5Visible && drill.screen().Label3Visible);
+        drill.engine.start();
+        drill.engine.giveUp();
+        QVERIFY(drill.screen().answerShown && drill.screen().answerShown);
         drill.answer();
-        QCOMPARE(drill.engine.WrongCount, 0);
-        QCOMPARE(drill.screen().Label4, QStringLiteral("词2"));
-        QVERIFY(!drill.screen().Label5Visible);
+        QCOMPARE(drill.engine.wrongCount(), 0);
+        QCOMPARE(drill.screen().prompt, QStringLiteral("词2"));
+        QVERIFY(!drill.screen().answerShown);
     }
 
     void startKeepsTypedTextAndTheTickTakesIt()
     {
         Drill drill(numberedWords(3));
-        drill.engine.setText6(QStringLiteral("word1"));
-        drill.engine.Command5_Click();
-        QCOMPARE(drill.screen().Text6, QStringLiteral("word1"));
-        drill.engine.Timer1_Timer(drill.screen().Text6, false);
-        QCOMPARE(drill.screen().Label4, QStringLiteral("词2"));
+        drill.engine.typedChanged(QStringLiteral("word1"));
+        drill.engine.start();
+        QCOMPARE(drill.screen().typed, QStringLiteral("word1"));
+        drill.engine.tick(drill.screen().typed, false);
+        QCOMPARE(drill.screen().prompt, QStringLiteral("词2"));
     }
 
     void masteredWordIsDeletedOnACorrectAnswer()
     {
         Drill drill(numberedWords(3));
-        drill.engine.Command5_Click();
+        drill.engine.start();
         drill.play(QStringLiteral("a"));
         drill.answer(true); // word2
-        QCOMPARE(drill.screen().Label4, QStringLiteral("词3"));
-        QCOMPARE(drill.screen().Label7, progress(2, 2));
-        QVERIFY(!drill.screen().delCheckTicked);
-        QCOMPARE(rowsInFile(drill.databaseFile(), QStringLiteral("word7")), 2);
+        QCOMPARE(drill.screen().prompt, QStringLiteral("词3"));
+        QCOMPARE(drill.screen().progress, progress(2, 2));
+        QVERIFY(!drill.screen().masteredTicked);
+        QCOMPARE(rowsIn(drill.databaseFile(), QStringLiteral("word7")), 2);
 
         // The next drill over the unit no longer meets the word.
         drill.open(QStringLiteral("word7"));
-        drill.engine.Command5_Click();
+        drill.engine.start();
         drill.play(QStringLiteral("a"));
-        QCOMPARE(drill.screen().Label4, QStringLiteral("词3"));
+        QCOMPARE(drill.screen().prompt, QStringLiteral("词3"));
     }
 
     void nextKeepsAMarkedWord()
     {
         Drill drill(numberedWords(3));
-        drill.engine.Command5_Click();
-        drill.engine.setDelCheckTicked(true);
-        drill.engine.Command7_Click();
-        QVERIFY(!drill.screen().delCheckTicked);
-        QCOMPARE(rowsInFile(drill.databaseFile(), QStringLiteral("word7")), 3);
-        QCOMPARE(drill.screen().Label7, progress(3, 2));
+        drill.engine.start();
+        drill.engine.masteredTickedChanged(true);
+        drill.engine.passOver();
+        QVERIFY(!drill.screen().masteredTicked);
+        QCOMPARE(rowsIn(drill.databaseFile(), QStringLiteral("word7")), 3);
+        QCOMPARE(drill.screen().progress, progress(3, 2));
     }
 
     void tickShowsTheMasteredCaption_data()
@@ -353,11 +279,11 @@ private slots:
     {
         QFETCH(bool, ticked);
         Drill drill(numberedWords(2));
-        drill.engine.Command5_Click();
-        drill.engine.Timer1_Timer(QStringLiteral("w"), !ticked);
-        drill.engine.Timer1_Timer(QStringLiteral("w"), ticked);
-        QTEST(drill.screen().delCheckCaption, "caption");
-        QTEST(drill.screen().delCheckColour, "colour");
+        drill.engine.start();
+        drill.engine.tick(QStringLiteral("w"), !ticked);
+        drill.engine.tick(QStringLiteral("w"), ticked);
+        QTEST(drill.screen().masteredCaption, "caption");
+        QTEST(drill.screen().masteredColour, "colour");
     }
 
     void completion_data()
@@ -375,42 +301,42 @@ private slots:
         QFETCH(int, words);
         QFETCH(QString, script);
         Drill drill(numberedWords(words));
-        drill.engine.Command5_Click();
+        drill.engine.start();
         drill.play(script);
 
         QCOMPARE(drill.messenger.shown.size(), 1);
         const auto& message = drill.messenger.shown.front();
+        const StudyView& behind = drill.screens.front();
         QCOMPARE(message.text, QStringLiteral("恭喜您，终于完成练习了"));
         QCOMPARE(message.title, QStringLiteral("提示信息"));
         // Behind the message the last word still stands, with the position past the end.
-        QVERIFY(message.screen.Label7.endsWith(QStringLiteral("第 -3 个")));
-        QCOMPARE(message.screen.Label5, script.endsWith(u'd') && words == 1
-                                            ? QStringLiteral("word1")
-                                            : QStringLiteral("word%1").arg(words));
-        QCOMPARE(message.screen.Text6, QString());
-        QCOMPARE(message.screen.delCheckCaption, UntickedCaption);
-        QCOMPARE(message.screen.delCheckColour, ButtonTextColour);
+        QVERIFY(behind.progress.endsWith(QStringLiteral("第 -3 个")));
+        QCOMPARE(behind.answer, script.endsWith(u'd') && words == 1 ? QStringLiteral("word1")
+                                                                    : QStringLiteral("word%1").arg(words));
+        QCOMPARE(behind.typed, QString());
+        QCOMPARE(behind.masteredCaption, UntickedCaption);
+        QCOMPARE(behind.masteredColour, ButtonTextColour);
 
         QCOMPARE(drill.settings.ReadIniValue(QStringLiteral("LastDate"), QStringLiteral("23")),
                  QStringLiteral("2026/3/9 14:05:09"));
-        const StudyControls& after = drill.screen();
-        QVERIFY(!after.Timer1Enabled && !after.Command7Enabled && !after.Command6Enabled);
-        QCOMPARE(after.Label4, QString());
-        QCOMPARE(after.Label5, QString());
-        QCOMPARE(after.Label7, QString());
-        QCOMPARE(after.rightSum, QString());
-        QCOMPARE(after.delCheckCaption, UntickedCaption);
+        const StudyView& after = drill.screen();
+        QVERIFY(!after.judging && !after.canPassOver && !after.canGiveUp);
+        QCOMPARE(after.prompt, QString());
+        QCOMPARE(after.answer, QString());
+        QCOMPARE(after.progress, QString());
+        QCOMPARE(after.accuracy, QString());
+        QCOMPARE(after.masteredCaption, UntickedCaption);
         QFETCH(int, rowsLeft);
-        QCOMPARE(rowsInFile(drill.databaseFile(), QStringLiteral("word7")), rowsLeft);
+        QCOMPARE(rowsIn(drill.databaseFile(), QStringLiteral("word7")), rowsLeft);
     }
 
     void completingAgainOverwritesTheDate()
     {
         Drill drill(numberedWords(1));
-        drill.engine.Command5_Click();
+        drill.engine.start();
         drill.play(QStringLiteral("a"));
         drill.clock.moment = QDateTime(QDate(2026, 4, 1), QTime(0, 0));
-        drill.engine.Command5_Click();
+        drill.engine.start();
         drill.play(QStringLiteral("a"));
         QCOMPARE(drill.settings.ReadIniValue(QStringLiteral("LastDate"), QStringLiteral("23")),
                  QStringLiteral("2026/4/1"));
@@ -419,15 +345,15 @@ private slots:
     void unsavedCompletionIsTold()
     {
         Drill drill(numberedWords(1));
-        QVERIFY(QDir(drill.dir.path()).mkdir(QStringLiteral("Syset.ini"))); // cannot be read as a file
-        drill.engine.Command5_Click();
+        QVERIFY(QDir(drill.folder.path()).mkdir(QStringLiteral("Syset.ini"))); // cannot be read as a file
+        drill.engine.start();
         drill.play(QStringLiteral("a"));
         QCOMPARE(drill.messenger.shown.size(), 2);
         QCOMPARE(drill.messenger.shown[0].text, QStringLiteral("恭喜您，终于完成练习了"));
         QVERIFY2(drill.messenger.shown[1].text.startsWith(QStringLiteral("完成日期无法保存：设置文件 ")),
                  qPrintable(drill.messenger.shown[1].text));
         QCOMPARE(drill.messenger.shown[1].title, QStringLiteral("提示信息"));
-        QVERIFY(!drill.screen().Timer1Enabled);
+        QVERIFY(!drill.screen().judging);
     }
 
     void sameAnswerTwiceDoesNotEndTheUnit()
@@ -435,12 +361,12 @@ private slots:
         Drill drill({{QStringLiteral("一"), QStringLiteral("same")},
                      {QStringLiteral("二"), QStringLiteral("same")},
                      {QStringLiteral("三"), QStringLiteral("three")}});
-        drill.engine.Command5_Click();
+        drill.engine.start();
         drill.play(QStringLiteral("a"));
-        QCOMPARE(drill.screen().Label4, QStringLiteral("二"));
+        QCOMPARE(drill.screen().prompt, QStringLiteral("二"));
         QVERIFY(drill.messenger.shown.isEmpty());
         drill.play(QStringLiteral("n"));
-        QCOMPARE(drill.screen().Label4, QStringLiteral("三"));
+        QCOMPARE(drill.screen().prompt, QStringLiteral("三"));
     }
 
     void nullFieldsShowAsNothing_data()
@@ -463,14 +389,14 @@ private slots:
         Drill drill({{QStringLiteral("一"), QStringLiteral("one")},
                      broken,
                      {QStringLiteral("三"), QStringLiteral("three")}});
-        drill.engine.Command5_Click();
+        drill.engine.start();
         drill.play(QStringLiteral("a"));
         QVERIFY(drill.messenger.shown.isEmpty()); // not taken for the end of the unit
-        QCOMPARE(drill.screen().Label4, nullPrompt ? QString() : QStringLiteral("二"));
-        QCOMPARE(drill.screen().Label5, nullAnswer ? QString() : QStringLiteral("two"));
+        QCOMPARE(drill.screen().prompt, nullPrompt ? QString() : QStringLiteral("二"));
+        QCOMPARE(drill.screen().answer, nullAnswer ? QString() : QStringLiteral("two"));
         // The previous word's answer is no answer for this one.
-        drill.engine.Timer1_Timer(QStringLiteral("one"), false);
-        QCOMPARE(drill.screen().Label7, progress(3, 2));
+        drill.engine.tick(QStringLiteral("one"), false);
+        QCOMPARE(drill.screen().progress, progress(3, 2));
     }
 
     void malformedFieldShowsNothingAfterTheMessage()
@@ -487,34 +413,36 @@ private slots:
         }
         QSqlDatabase::removeDatabase(QStringLiteral("edit"));
         drill.open(QStringLiteral("word7"));
-        drill.engine.Command5_Click();
+        drill.engine.start();
         drill.play(QStringLiteral("a"));
         QCOMPARE(drill.messenger.shown.size(), 1);
         QCOMPARE(drill.messenger.shown.front().text, QStringLiteral("密文的大小不是多块大小"));
-        QCOMPARE(drill.screen().Label5, QString());
-        QCOMPARE(drill.screen().Label4, QStringLiteral("词2"));
+        QCOMPARE(drill.screen().answer, QString());
+        QCOMPARE(drill.screen().prompt, QStringLiteral("词2"));
     }
 
     void returningToTheMenuBlanksAtTheNextTick()
     {
         Drill drill(numberedWords(3));
-        drill.engine.Command5_Click();
-        drill.shared.ReturnedToMenu = true;
-        drill.engine.Timer1_Timer(QString(), false);
-        QCOMPARE(drill.screen().Label4, QString());
-        QCOMPARE(drill.screen().Label5, QString());
-        QCOMPARE(drill.screen().Label7, QString());
-        QVERIFY(!drill.shared.ReturnedToMenu);
+        drill.engine.start();
+        drill.engine.returnedToMenu();
+        drill.engine.tick(QString(), false);
+        QCOMPARE(drill.screen().prompt, QString());
+        QCOMPARE(drill.screen().answer, QString());
+        QCOMPARE(drill.screen().progress, QString());
+        // Once only: the next drill's word stays.
+        drill.engine.start();
+        drill.engine.tick(QString(), false);
+        QCOMPARE(drill.screen().prompt, QStringLiteral("词1"));
     }
 
     void startClearsAPendingReturn()
     {
         Drill drill(numberedWords(3));
-        drill.shared.ReturnedToMenu = true;
-        drill.engine.Command5_Click();
-        drill.engine.Timer1_Timer(QString(), false);
-        QCOMPARE(drill.screen().Label4, QStringLiteral("词1"));
-        QVERIFY(!drill.shared.ReturnedToMenu);
+        drill.engine.returnedToMenu();
+        drill.engine.start();
+        drill.engine.tick(QString(), false);
+        QCOMPARE(drill.screen().prompt, QStringLiteral("词1"));
     }
 
     void emptyUnit_data()
@@ -527,62 +455,49 @@ private slots:
     {
         QFETCH(bool, running);
         Drill drill(numberedWords(running ? 3 : 0));
-        writeTable(drill.databaseFile(), QStringLiteral("word8"), {});
+        QVERIFY(writeUnit(drill.databaseFile(), QStringLiteral("word8"), {}));
         if (running) {
-            drill.engine.Command5_Click();
+            drill.engine.start();
             drill.open(QStringLiteral("word8"));
-            drill.engine.Command7_Click();
+            drill.engine.passOver();
         } else {
-            drill.engine.Command5_Click();
+            drill.engine.start();
         }
         QCOMPARE(drill.messenger.shown.size(), 1);
         QCOMPARE(drill.messenger.shown.front().text, QStringLiteral("本单元没有单词了"));
         QCOMPARE(drill.messenger.shown.front().title, QStringLiteral("提示信息"));
-        QVERIFY(!drill.screen().Timer1Enabled);
-        QVERIFY(!drill.screen().Command7Enabled && !drill.screen().Command6Enabled);
+        QVERIFY(!drill.screen().judging);
+        QVERIFY(!drill.screen().canPassOver && !drill.screen().canGiveUp);
         QVERIFY(drill.settings.ReadIniValue(QStringLiteral("LastDate"), QStringLiteral("23")).isEmpty());
     }
 
     void failedDeleteKeepsTheWord()
     {
         Drill drill(numberedWords(3));
-        drill.engine.Command5_Click();
+        drill.engine.start();
         QVERIFY(QFile::rename(drill.databaseFile(), drill.databaseFile() + QStringLiteral(".away")));
         drill.answer(true);
         QCOMPARE(drill.messenger.shown.size(), 1);
         QVERIFY(drill.messenger.shown.front().text.contains(QStringLiteral("单词未删除")));
         // The word is still in the unit and the drill goes on.
-        QCOMPARE(drill.screen().Label7, progress(3, 2));
-        QVERIFY(drill.screen().Timer1Enabled);
+        QCOMPARE(drill.screen().progress, progress(3, 2));
+        QVERIFY(drill.screen().judging);
         QVERIFY(QFile::rename(drill.databaseFile() + QStringLiteral(".away"), drill.databaseFile()));
-        QCOMPARE(rowsInFile(drill.databaseFile(), QStringLiteral("word7")), 3);
+        QCOMPARE(rowsIn(drill.databaseFile(), QStringLiteral("word7")), 3);
     }
 
     void tickInsideAMessageJudgesNothing()
     {
         // A message box runs its own event loop, so ticks arrive while a handler is still running.
-        struct TickingMessenger final : Messenger {
-            DrillEngine* engine = nullptr;
-            void showMessage(const QString&, const QString&) override
-            {
-                engine->Timer1_Timer(QStringLiteral("word2"), true);
-            }
+        Drill drill(numberedWords(2));
+        drill.messenger.onShow = [&](const QString&, const QString&) {
+            drill.engine.tick(QStringLiteral("word2"), true);
         };
-        QTemporaryDir dir;
-        writeTable(WordStore::databasePath(dir.path()), QStringLiteral("word7"), numberedWords(2));
-        SharedState shared{QStringLiteral("23"), QStringLiteral("word7"), false};
-        mdlINI settings(dir.path());
-        TickingMessenger messenger;
-        FixedClock clock;
-        DrillEngine engine(shared, settings, messenger, clock);
-        messenger.engine = &engine;
-        engine.setRecordset(std::get<std::unique_ptr<Recordset>>(
-            WordStore::open(WordStore::databasePath(dir.path()), QStringLiteral("word7"))));
-        engine.Command5_Click();
-        engine.Command7_Click();
-        engine.Timer1_Timer(QStringLiteral("word2"), false); // completes; the message ticks with word2 typed
-        QCOMPARE(rowsInFile(WordStore::databasePath(dir.path()), QStringLiteral("word7")), 2);
-        QCOMPARE(engine.controls().delCheckCaption, UntickedCaption);
+        drill.engine.start();
+        drill.engine.passOver();
+        drill.engine.tick(QStringLiteral("word2"), false); // completes; the message ticks with word2 typed
+        QCOMPARE(rowsIn(drill.databaseFile(), QStringLiteral("word7")), 2);
+        QCOMPARE(drill.screen().masteredCaption, UntickedCaption);
     }
 
     void whatIsSpoken_data()
@@ -621,12 +536,10 @@ private slots:
             drill.settings.ReadIniValue(QStringLiteral("LastDate"), QStringLiteral("23"));
         QVERIFY(!completed.isEmpty());
 
-        drill.engine.toggleAutoSpeak();
-        QCOMPARE(drill.screen().statusMessage, QStringLiteral("自动朗读：开"));
-        QVERIFY(DrillEngine(drill.shared, drill.settings, drill.messenger, drill.clock).autoSpeak());
-        drill.engine.toggleAutoSpeak();
-        QCOMPARE(drill.screen().statusMessage, QStringLiteral("自动朗读：关"));
-        QVERIFY(!DrillEngine(drill.shared, drill.settings, drill.messenger, drill.clock).autoSpeak());
+        QCOMPARE(drill.engine.toggleAutoSpeak().notice, QStringLiteral("自动朗读：开"));
+        QVERIFY(DrillEngine(drill.settings, drill.messenger, drill.clock).autoSpeak());
+        QCOMPARE(drill.engine.toggleAutoSpeak().notice, QStringLiteral("自动朗读：关"));
+        QVERIFY(!DrillEngine(drill.settings, drill.messenger, drill.clock).autoSpeak());
 
         QCOMPARE(drill.settings.ReadIniValue(QStringLiteral("Speech"), QStringLiteral("Auto")),
                  QStringLiteral("0"));
@@ -636,11 +549,10 @@ private slots:
     void autoSpeakThatCannotBeKeptHoldsForTheRun()
     {
         Drill drill(numberedWords(2));
-        mdlINI unwritable(drill.dir.filePath(QStringLiteral("missing/folder")));
-        DrillEngine engine(drill.shared, unwritable, drill.messenger, drill.clock);
-        engine.toggleAutoSpeak();
+        mdlINI unwritable(drill.folder.file(QStringLiteral("missing/folder")));
+        DrillEngine engine(unwritable, drill.messenger, drill.clock);
+        QCOMPARE(engine.toggleAutoSpeak().notice, QStringLiteral("自动朗读：开（设置未能保存）"));
         QVERIFY(engine.autoSpeak());
-        QCOMPARE(engine.controls().statusMessage, QStringLiteral("自动朗读：开（设置未能保存）"));
     }
 
     void eventsOfADrill_data()
@@ -666,8 +578,8 @@ private slots:
         RecordingObserver observer;
         drill.engine.setObserver(&observer);
         if (practice)
-            drill.engine.Option2_Click();
-        drill.engine.Command5_Click();
+            drill.engine.changeMode(DrillMode::Practice);
+        drill.engine.start();
         drill.play(script);
         QTEST(observer.log.join(u' '), "log");
         QCOMPARE(observer.events.front().unitCode, QStringLiteral("23"));
@@ -681,9 +593,9 @@ private slots:
         Drill drill(numberedWords(2));
         RecordingObserver observer;
         drill.engine.setObserver(&observer);
-        drill.engine.Command5_Click();
-        drill.engine.Option2_Click();
-        drill.engine.Option1_Click();
+        drill.engine.start();
+        drill.engine.changeMode(DrillMode::Practice);
+        drill.engine.changeMode(DrillMode::Test);
         drill.play(QStringLiteral("aa"));
         QCOMPARE(observer.log.join(u' '), QStringLiteral("St a1* a2 C100p"));
     }
@@ -695,9 +607,8 @@ private slots:
         drill.engine.setObserver(&observer);
         auto picked =
             WordStore::open(drill.databaseFile(), std::vector<WordLocation>{{QStringLiteral("word7"), 2}});
-        drill.engine.setRecordset(std::move(std::get<std::unique_ptr<Recordset>>(picked)),
-                                  DrillKind::ErrorBook);
-        drill.engine.Command5_Click();
+        drill.engine.open(std::move(std::get<std::unique_ptr<Recordset>>(picked)), DrillKind::ErrorBook);
+        drill.engine.start();
         drill.play(QStringLiteral("d"));
         QCOMPARE(drill.messenger.shown.size(), 1);
         QCOMPARE(drill.messenger.shown.front().text, QStringLiteral("恭喜您，终于完成练习了"));
@@ -705,23 +616,14 @@ private slots:
         QCOMPARE(observer.log.join(u' '), QStringLiteral("St a2 d2 C-t"));
         QCOMPARE(observer.events.front().drill, DrillKind::ErrorBook);
         QVERIFY(observer.events.front().unitCode.isEmpty());
-        QCOMPARE(rowsInFile(drill.databaseFile(), QStringLiteral("word7")), 1);
+        QCOMPARE(rowsIn(drill.databaseFile(), QStringLiteral("word7")), 1);
 
         // Opening a unit again makes its drills record their dates again.
         drill.open(QStringLiteral("word7"));
-        drill.engine.Command5_Click();
+        drill.engine.start();
         drill.play(QStringLiteral("a"));
         QCOMPARE(drill.settings.ReadIniValue(QStringLiteral("LastDate"), QStringLiteral("23")),
                  QStringLiteral("2026/3/9 14:05:09"));
-    }
-
-    void mouseMovesSetTheNoticeWeight()
-    {
-        Drill drill(numberedWords(1));
-        drill.engine.Label1_MouseMove();
-        QVERIFY(drill.screen().Label1Bold);
-        drill.engine.Form_MouseMove();
-        QVERIFY(!drill.screen().Label1Bold);
     }
 };
 

@@ -47,7 +47,7 @@ DrillEvent completed(const QDate& day, bool test, std::optional<int> accuracy)
 LearningStatistics statisticsOf(const QString& file)
 {
     auto read = readStatistics(file, Monday.addDays(-7), 2);
-    if (auto* failed = std::get_if<HistoryFailure>(&read))
+    if (auto* failed = std::get_if<Failure>(&read))
         qWarning("%s", qUtf8Printable(failed->detail));
     return std::holds_alternative<LearningStatistics>(read) ? std::get<LearningStatistics>(read)
                                                             : LearningStatistics{};
@@ -179,7 +179,7 @@ private slots:
             record.drillEvent(onWord(DrillEvent::Kind::Passed, word(QStringLiteral("one")), Monday));
             QVERIFY(!record.flush());
             QTRY_COMPARE(failures.size(), 1);
-            QVERIFY(std::holds_alternative<HistoryFailure>(readStatistics(file, Monday)));
+            QVERIFY(std::holds_alternative<Failure>(readStatistics(file, Monday)));
         }
         QVERIFY(read.open(QIODevice::ReadOnly));
         QCOMPARE(read.readAll(), before);

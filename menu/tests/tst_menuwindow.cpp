@@ -1,5 +1,5 @@
 #include "MenuWindow.h"
-#include "ReviewAge.h"
+#include "ReviewBands.h"
 
 #include <QFile>
 #include <QGroupBox>

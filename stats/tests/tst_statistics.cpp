@@ -1,7 +1,9 @@
+#include "CollectStatistics.h"
+#include "Colours.h"
 #include "FieldCipher.h"
 #include "HeatMap.h"
-#include "IniFile.h"
 #include "LearningRecord.h"
+#include "SettingsFile.h"
 #include "StatisticsWindow.h"
 #include "WordStore.h"
 
@@ -142,8 +144,8 @@ private slots:
     {
         Learner learner;
         learner.drill();
-        StatisticsWindow window(learner.dir.path());
-        window.refresh(Now);
+        StatisticsWindow window;
+        window.display(collectStatistics(learner.dir.path(), Now));
         window.widget()->show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), QStringLiteral("学习统计"));
@@ -172,7 +174,7 @@ private slots:
 
         // Opened again over an empty record: nothing left over from before.
         QFile::remove(HistoryFile::path(learner.dir.path()));
-        window.refresh(Now);
+        window.display(collectStatistics(learner.dir.path(), Now));
         QVERIFY(!chart->isVisible());
         QCOMPARE(missed->rowCount(), 0);
     }
@@ -188,8 +190,7 @@ private slots:
             data.testDrills.push_back(
                 {QDateTime(day, QTime(10, 0)), day, QStringLiteral("11"), i % 2 ? 100 : 80});
         }
-        QTemporaryDir dir;
-        StatisticsWindow window(dir.path());
+        StatisticsWindow window;
         window.display(data);
         const auto series = window.findChild<QChartView*>(QStringLiteral("accuracyChart"))->chart()->series();
         QCOMPARE(series.size(), 1);

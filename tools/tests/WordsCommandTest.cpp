@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -127,9 +129,7 @@ private slots:
 
     void importMdb()
     {
-        const QString sample = QStringLiteral(VOKABO_ACCESS_FIXTURES "/word11-jet4.mdb");
-        if (!QFileInfo::exists(sample))
-            QSKIP("the Access sample files are not there (a clone without ../shared)");
+        const QString sample = TestSupport::fixture(QStringLiteral("mdb/word11-jet4.mdb"));
         QTemporaryDir dir;
         QCOMPARE(run({"create"}, dir.path()).exitCode, 0);
         const Run imported = run({"import-mdb", sample, "MyDatas.db"}, dir.path());
@@ -194,4 +194,5 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(WordsCommandTest)
+#include "TestSupport.h"
 #include "WordsCommandTest.moc"

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// The title of the program's information messages.
+inline const QString MessageTitle = QStringLiteral("提示信息");
+
+// Shows a modal message to the learner and returns when it has been closed.
+class Messenger {
+public:
+    virtual ~Messenger() = default;
+    virtual void showMessage(const QString& text, const QString& title) = 0;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ReviewBands.h"
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+// Colour numbers as the windows give them: &H00BBGGRR, red in the lowest byte.
+inline QColor colourOfNumber(quint32 number)
+{
+    return QColor(int(number & 0xFF), int((number >> 8) & 0xFF), int((number >> 16) & 0xFF));
+}
+
+// The colour number of a review band on the menu's unit buttons and the statistics table.
+inline quint32 bandColourNumber(ReviewBand band)
+{
+    switch (band) {
+    case ReviewBand::Best:
+        return 0x0000C000;
+    case ReviewBand::Good:
+        return 0x00C00000;
+    case ReviewBand::Fair:
+        return 0x0000C0C0;
+    case ReviewBand::Poor:
+        break;
+    }
+    return 0x000000C0;
+}
+
+// The legend's caption of a band.
+inline QString bandCaption(ReviewBand band)
+{
+    switch (band) {
+    case ReviewBand::Best:
+        return QStringLiteral("最佳");
+    case ReviewBand::Good:
+        return QStringLiteral("良好");
+    case ReviewBand::Fair:
+        return QStringLiteral("一般");
+    case ReviewBand::Poor:
+        break;
+    }
+    return QStringLiteral("较差");
+}
+
+// The font family that the windows ask for; the program maps it to an installed Song-style CJK family.
+inline QFont songFont(qreal points, bool bold = false)
+{
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
