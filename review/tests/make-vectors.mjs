@@ -38,18 +38,23 @@ async function makeVectors(ts) {
         struggling: [0.5, 0.3, 0.2, 0],
         easy: [0.02, 0.03, 0.35, 0.6],
     };
-    // How the review day falls against the due day: on it, before it (the same day included), after it.
+    // How the review day falls against the due day: on it, before it (the same day included), after it;
+    // and how late at most, in intervals. After a break the word is long forgotten whatever its interval.
     const timings = {
-        mixed: [0.4, 0.3, 0.3],
-        punctual: [0.9, 0.05, 0.05],
-        early: [0.2, 0.7, 0.1],
-        late: [0.2, 0.1, 0.7],
+        mixed: { weights: [0.4, 0.3, 0.3], late: 2 },
+        punctual: { weights: [0.9, 0.05, 0.05], late: 2 },
+        early: { weights: [0.2, 0.7, 0.1], late: 2 },
+        late: { weights: [0.2, 0.1, 0.7], late: 2 },
+        breaks: { weights: [0.3, 0.2, 0.5], late: 2, breakDays: 3650 },
     };
     const cards = [];
     const profiles = Object.keys(grades);
     const timingNames = Object.keys(timings);
     for (let i = 0; i < 40; ++i) {
         cards.push({ retention: 0.9, grades: profiles[i % 4], timing: timingNames[Math.floor(i / 4) % 4] });
+    }
+    for (const grades of profiles) {
+        cards.push({ retention: 0.9, grades, timing: "breaks" });
     }
     for (const retention of [0.7, 0.8, 0.95, 0.97]) {
         for (let i = 0; i < 3; ++i) {
@@ -83,13 +88,15 @@ async function makeVectors(ts) {
             if (step > 0) {
                 const lastDay = dateDiffInDays(new Date(base), card.last_review);
                 const dueDay = dateDiffInDays(new Date(base), card.due);
-                const timing = pick(random, timings[plan.timing]);
-                if (timing === 0) {
+                const timing = timings[plan.timing];
+                const when = pick(random, timing.weights);
+                const lateDays = Math.min(timing.late * (dueDay - lastDay), 4000);
+                if (when === 0) {
                     reviewDay = dueDay;
-                } else if (timing === 1) {
+                } else if (when === 1) {
                     reviewDay = lastDay + Math.floor(random() * (dueDay - lastDay));
                 } else {
-                    reviewDay = dueDay + 1 + Math.floor(random() * Math.min(2 * (dueDay - lastDay), 4000));
+                    reviewDay = dueDay + 1 + Math.floor(random() * Math.max(lateDays, timing.breakDays ?? 0));
                 }
             }
             const now = at(reviewDay);
