@@ -46,12 +46,10 @@ bool MemoryModel::acceptsRetention(double desiredRetention)
 }
 
 MemoryModel::MemoryModel(double desiredRetention)
-    : retention_(acceptsRetention(desiredRetention) ? desiredRetention : DefaultRetention),
-      decay_(-w[20]),
+    : retention_(acceptsRetention(desiredRetention) ? desiredRetention : DefaultRetention), decay_(-w[20]),
       factor_(roundTo8(std::exp(1 / decay_ * std::log(0.9)) - 1)),
       intervalModifier_(roundTo8((std::pow(retention_, 1 / decay_) - 1) / factor_)),
-      easyDifficulty_(initialDifficulty(Grade::Easy)),
-      recallGrowth_(std::exp(w[8]))
+      easyDifficulty_(initialDifficulty(Grade::Easy)), recallGrowth_(std::exp(w[8]))
 {
 }
 
@@ -66,14 +64,17 @@ int MemoryModel::interval(double stability) const
                                      static_cast<double>(MaximumInterval)));
 }
 
-double MemoryModel::recallStability(const Memory& before, double retrievability, Grade grade) const
+std::array<double, 3> MemoryModel::recallStabilities(const Memory& before, double retrievability) const
 {
     const double s = before.stability;
-    const double hardPenalty = grade == Grade::Hard ? w[15] : 1;
-    const double easyBonus = grade == Grade::Easy ? w[16] : 1;
+    // The less likely the recall was, the more it strengthens the memory; Hard gains less, Easy more.
     const double growth = recallGrowth_ * (11 - before.difficulty) * std::pow(s, -w[9]) *
-                          (std::exp((1 - retrievability) * w[10]) - 1) * hardPenalty * easyBonus;
-    return roundTo8(std::clamp(s * (1 + growth), LowestStability, HighestStability));
+                          (std::exp((1 - retrievability) * w[10]) - 1);
+    const auto after = [&](double hardPenalty, double easyBonus) {
+        return roundTo8(
+            std::clamp(s * (1 + growth * hardPenalty * easyBonus), LowestStability, HighestStability));
+    };
+    return {after(w[15], 1), after(1, 1), after(1, w[16])};
 }
 
 double MemoryModel::forgetStability(const Memory& before, double retrievability) const
@@ -122,9 +123,8 @@ MemoryModel::AfterReview MemoryModel::firstReview(Grade grade) const
 MemoryModel::AfterReview MemoryModel::review(const Memory& before, int elapsedDays, Grade grade) const
 {
     const double r = retrievability(before, elapsedDays);
-    const std::array<double, 4> stabilities = {
-        forgetStability(before, r), recallStability(before, r, Grade::Hard),
-        recallStability(before, r, Grade::Good), recallStability(before, r, Grade::Easy)};
+    const auto [hard, good, easy] = recallStabilities(before, r);
+    const std::array<double, 4> stabilities = {forgetStability(before, r), hard, good, easy};
     const std::array<int, 4> intervals = {interval(stabilities[0]), interval(stabilities[1]),
                                           interval(stabilities[2]), interval(stabilities[3])};
     return {{stabilities[static_cast<int>(grade) - 1], nextDifficulty(before.difficulty, grade)},

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 // How well the learner recalled a word when it came up. Vokabo's grading gives Again, Hard and Good;
 // Easy keeps the model whole.
 enum class Grade { Again = 1, Hard = 2, Good = 3, Easy = 4 };
@@ -29,22 +31,23 @@ public:
         int interval = 0;
     };
     AfterReview firstReview(Grade grade) const;
-    // elapsedDays: calendar days since the last review (0 on the same day).
+    // elapsedDays: calendar days since the last review, 0 on the same day (and on an earlier one).
     AfterReview review(const Memory& before, int elapsedDays, Grade grade) const;
 
     // The probability of recall elapsedDays after the last review.
     double retrievability(const Memory& memory, int elapsedDays) const;
 
 private:
-    double recallStability(const Memory& before, double retrievability, Grade grade) const;
+    // After a recall graded Hard, Good and Easy.
+    std::array<double, 3> recallStabilities(const Memory& before, double retrievability) const;
     double forgetStability(const Memory& before, double retrievability) const;
     double nextDifficulty(double difficulty, Grade grade) const;
     int interval(double stability) const;
 
     double retention_;
-    double decay_;             // the power of the forgetting curve, negative
-    double factor_;            // makes recall 90 % after `stability` days
-    double intervalModifier_;  // days per day of stability at the desired retention
-    double easyDifficulty_;    // the initial difficulty of an Easy first review, unclamped
-    double recallGrowth_;      // e^w8
+    double decay_;            // the power of the forgetting curve, negative
+    double factor_;           // makes recall 90 % after `stability` days
+    double intervalModifier_; // days per day of stability at the desired retention
+    double easyDifficulty_;   // the initial difficulty of an Easy first review, unclamped
+    double recallGrowth_;     // e^w8
 };

@@ -93,8 +93,8 @@ std::optional<WordSchedule> replay(std::span<const WordEvent> events, const Memo
     return schedule;
 }
 
-std::vector<DueWord> todaysReviews(std::span<const WordSchedule> words, QDate today,
-                                   const MemoryModel& model, int dailyLimit)
+std::vector<DueWord> todaysReviews(std::span<const WordSchedule> words, QDate today, const MemoryModel& model,
+                                   int dailyLimit)
 {
     std::vector<DueWord> due;
     for (qsizetype i = 0; i < qsizetype(words.size()); ++i) {

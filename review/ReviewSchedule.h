@@ -22,8 +22,8 @@ struct WordEvent {
     QDateTime at; // local time
     Kind kind = Kind::Answered;
     bool testMode = true;
-    bool answerShown = false;              // the answer was on screen when the word was met
-    std::optional<int> responseMs;         // word shown to correct entry; none in older records
+    bool answerShown = false;      // the answer was on screen when the word was met
+    std::optional<int> responseMs; // word shown to correct entry; none in older records
     int answerLetters = 0;
     Drill drill = Drill::Unit;
 };
@@ -43,15 +43,15 @@ struct WordSchedule {
     int lapses = 0; // Again after the first review
 };
 
-// A typed answer is slow, and so graded Hard rather than Good, when it took longer than 1.5 s to start
-// plus 0.6 s for each letter.
+// A typed answer is slow, and so graded Hard rather than Good, when it took longer than 1.5 s plus 0.6 s
+// for each letter of the answer (4.5 s for a word of five letters): time to recall, then to type.
 [[nodiscard]] int slowAfterMs(int answerLetters);
 
 // The grades that count, in order: the first meeting of each local day in which the answer was hidden.
-// Any drill grades alike. Answers with the answer on screen (practice mode, or after revealing) say
-// nothing about recall, so they neither grade nor use up the day's first meeting. A word deleted as
-// mastered leaves the schedule: only what follows its last deletion counts.
-// `events` are one word's, in time order.
+// Any drill grades alike. Meetings with the answer on screen (practice mode, or typing it after revealing
+// it) say nothing about recall, so they neither grade nor use up the day's first meeting: a word copied
+// in practice and then typed in a test the same day is graded by the test. A word deleted as mastered
+// leaves the schedule: only what follows its last deletion counts. `events` are one word's, in time order.
 [[nodiscard]] std::vector<Review> reviewsOf(std::span<const WordEvent> events);
 
 // One more review of a word, which enters the schedule with its first.
@@ -65,8 +65,8 @@ struct WordSchedule {
 
 // A word of today's review drill.
 struct DueWord {
-    qsizetype word = 0;         // its position in the schedules given
-    double retrievability = 0;  // today
+    qsizetype word = 0;        // its position in the schedules given
+    double retrievability = 0; // today
 };
 
 // The words due today or earlier, the most at risk of being forgotten (lowest retrievability) first, at

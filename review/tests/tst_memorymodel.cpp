@@ -56,8 +56,8 @@ void TestMemoryModel::agreesWithReference_data()
         retentions[card] = f[1].toDouble();
         QCOMPARE(f[2].toInt(), cards[card].size());
         cards[card].append({f[3].toInt(), Grade(f[4].toInt()), f[5].toInt(),
-                            f[6].isEmpty() ? std::nan("") : f[6].toDouble(), f[7].toDouble(),
-                            f[8].toDouble(), f[9].toInt(), f[10].toInt(), f[11].toInt(), f[12].toInt()});
+                            f[6].isEmpty() ? std::nan("") : f[6].toDouble(), f[7].toDouble(), f[8].toDouble(),
+                            f[9].toInt(), f[10].toInt(), f[11].toInt(), f[12].toInt()});
         ++count;
     }
     QVERIFY2(count >= 1000, qPrintable(QStringLiteral("only %1 review steps").arg(count)));

@@ -96,14 +96,12 @@ void TestReviewSchedule::grading_data()
     QTest::newRow("spoken, then typed")
         << std::vector{met(Kind::SpokenBeforeTyped, 0), at(typed(0), QTime(9, 1))} << "0 Again";
     QTest::newRow("practice mode") << std::vector{practised(0)} << "";
-    QTest::newRow("passed over in practice mode")
-        << std::vector{[] {
-               WordEvent event = met(Kind::PassedOver, 0);
-               event.testMode = false;
-               event.answerShown = true;
-               return event;
-           }()}
-        << "";
+    QTest::newRow("passed over in practice mode") << std::vector{[] {
+        WordEvent event = met(Kind::PassedOver, 0);
+        event.testMode = false;
+        event.answerShown = true;
+        return event;
+    }()} << "";
     QTest::newRow("practice keeps the day's first meeting")
         << std::vector{practised(0), at(typed(0, 6000), QTime(10, 0))} << "0 Hard";
     QTest::newRow("second meeting the same day")
@@ -117,8 +115,8 @@ void TestReviewSchedule::grading_data()
                        at(typed(0, 9000), QTime(18, 0)), typed(4)}
         << "0 Hard, 4 Good";
     QTest::newRow("error book drill") << std::vector{in(Drill::ErrorBook, typed(0, 5000))} << "0 Hard";
-    QTest::newRow("review drill")
-        << std::vector{typed(0), in(Drill::Review, met(Kind::Revealed, 3))} << "0 Good, 3 Again";
+    QTest::newRow("review drill") << std::vector{typed(0), in(Drill::Review, met(Kind::Revealed, 3))}
+                                  << "0 Good, 3 Again";
 }
 
 void TestReviewSchedule::grading()
@@ -141,8 +139,8 @@ void TestReviewSchedule::grading()
 void TestReviewSchedule::replayDependsOnTheEventsAlone()
 {
     QRandomGenerator random(17);
-    const Kind kinds[] = {Kind::Answered, Kind::Answered, Kind::Answered, Kind::PassedOver, Kind::Revealed,
-                          Kind::SpokenBeforeTyped};
+    const Kind kinds[] = {Kind::Answered,   Kind::Answered, Kind::Answered,
+                          Kind::PassedOver, Kind::Revealed, Kind::SpokenBeforeTyped};
     for (int wordNumber = 0; wordNumber < 50; ++wordNumber) {
         std::vector<WordEvent> events;
         std::vector<WordEvent> first;
