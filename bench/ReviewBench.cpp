@@ -1,0 +1,125 @@
+// Timings of the review schedule: every word's schedule replayed from a learning record of a million
+// events, and today's review drill picked from 20,000 scheduled words.
+#include "ReviewSchedule.h"
+
+#include <QRandomGenerator>
+#include <array>
+#include <benchmark/benchmark.h>
+#include <numeric>
+
+namespace {
+
+constexpr int Words = 20000;
+constexpr int EventsPerWord = 50;
+constexpr int Days = 730;
+
+// One word's events, as a query ordered by word and time hands them over.
+struct Record {
+    std::vector<WordEvent> events;
+    std::vector<std::span<const WordEvent>> words;
+    QDate lastDay;
+};
+
+// Two years of drills: a word is met in a unit or error-book drill every few days to every few weeks,
+// now and then twice on a day; four meetings in five are in test mode, where one in five is passed over,
+// revealed or spoken before it is typed, and answers take one to nine seconds. Deleted words come back, as
+// re-imported.
+const Record& record()
+{
+    static const Record made = [] {
+        Record r;
+        r.events.reserve(size_t(Words) * EventsPerWord);
+        QRandomGenerator random(17);
+        const QDate first(2025, 1, 6);
+        const WordEvent::Kind misses[] = {WordEvent::Kind::PassedOver, WordEvent::Kind::Revealed,
+                                          WordEvent::Kind::SpokenBeforeTyped};
+        const int gaps[] = {0, 1, 1, 2, 3, 4, 7, 10, 14, 21, 30};
+        for (int w = 0; w < Words; ++w) {
+            // Every word's last meeting falls in the record's last month.
+            std::array<int, EventsPerWord> gapBefore;
+            for (int& gap : gapBefore) {
+                gap = gaps[random.bounded(int(std::size(gaps)))];
+            }
+            int day = Days - random.bounded(30) - std::accumulate(gapBefore.begin(), gapBefore.end(), 0);
+            int second = 8 * 3600;
+            const int letters = random.bounded(3, 13);
+            for (int gap : gapBefore) {
+                day += gap;
+                second = gap == 0 ? std::min(second + random.bounded(60, 7200), 86399)
+                                  : random.bounded(8 * 3600, 22 * 3600);
+                WordEvent event;
+                event.at = QDateTime(first.addDays(day), QTime::fromMSecsSinceStartOfDay(second * 1000));
+                event.testMode = random.bounded(5) != 0;
+                event.answerShown = !event.testMode;
+                event.answerLetters = letters;
+                event.responseMs = random.bounded(1000, 9000);
+                event.drill = random.bounded(10) == 0 ? WordEvent::Drill::ErrorBook : WordEvent::Drill::Unit;
+                if (event.testMode && random.bounded(5) == 0) {
+                    event.kind = misses[random.bounded(3)];
+                }
+                if (random.bounded(1000) == 0) {
+                    event.kind = WordEvent::Kind::DeletedAsMastered;
+                }
+                r.events.push_back(event);
+            }
+        }
+        r.lastDay = first.addDays(Days);
+        for (int w = 0; w < Words; ++w) {
+            r.words.push_back(std::span(r.events).subspan(size_t(w) * EventsPerWord, EventsPerWord));
+        }
+        return r;
+    }();
+    return made;
+}
+
+void BM_ReplayEvents(benchmark::State& state)
+{
+    const Record& r = record();
+    const MemoryModel model;
+    std::vector<std::optional<WordSchedule>> schedules(r.words.size());
+    for (auto _ : state) {
+        for (size_t w = 0; w < r.words.size(); ++w) {
+            schedules[w] = replay(r.words[w], model);
+        }
+        benchmark::DoNotOptimize(schedules.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(r.events.size()));
+    double scheduled = 0;
+    double reviews = 0;
+    for (const auto& schedule : schedules) {
+        scheduled += schedule ? 1 : 0;
+        reviews += schedule ? schedule->reps : 0;
+    }
+    state.counters["scheduled"] = scheduled;
+    state.counters["reviews"] = reviews;
+}
+BENCHMARK(BM_ReplayEvents)->Unit(benchmark::kMillisecond);
+
+// 20,000 scheduled words: the day after the record ends, or a year later when nearly every word is due.
+void BM_TodaysQueue(benchmark::State& state)
+{
+    const Record& r = record();
+    const MemoryModel model;
+    std::vector<WordSchedule> schedules;
+    for (const auto& events : r.words) {
+        const std::optional<WordSchedule> schedule = replay(events, model);
+        schedules.push_back(schedule ? *schedule
+                                     : afterReview(std::nullopt, {r.lastDay, Grade::Good}, model));
+    }
+    const QDate today = r.lastDay.addDays(state.range(0) ? 365 : 1);
+    size_t due = 0;
+    for (auto _ : state) {
+        const std::vector<DueWord> queue = todaysReviews(schedules, today, model);
+        due = queue.size();
+        benchmark::DoNotOptimize(queue.data());
+    }
+    state.counters["queue"] = double(due);
+    state.counters["due"] = double(
+        std::count_if(schedules.begin(), schedules.end(), [&](const auto& s) { return s.due <= today; }));
+}
+BENCHMARK(BM_TodaysQueue)->ArgName("year_later")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
