@@ -1,14 +1,21 @@
 #include "SettingsFile.h"
+
 #include "Logging.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QTemporaryFile>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -364,17 +371,33 @@ std::variant<QByteArray, Failure> writeValue(const QByteArray& file, const QStri
 
 namespace {
 
-// An atomic write that was cut short leaves its temporary copy, "Syset.ini.XXXXXX", behind.
-void removeOrphanedCopies(const QString& target)
+// The names of the write's temporary copy and of the lock between writing processes: hidden, and plainly
+// the program's own, so that nothing a learner keeps beside Syset.ini is ever taken for one.
+QString temporaryPattern(const QFileInfo& target)
 {
-    const QFileInfo info(target);
-    const QRegularExpression copy(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(info.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
-    const QDir directory = info.absoluteDir();
-    for (const QFileInfo& file :
-         directory.entryInfoList({info.fileName() + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden)) {
-        if (!file.isSymLink() && copy.match(file.fileName()).hasMatch())
+    return QStringLiteral(".") + target.fileName() + QStringLiteral(".vokabo-write-");
+}
+
+// A write that was cut short leaves its temporary copy behind. Another process may be writing one at this
+// moment, so only copies older than a minute go.
+void removeOrphanedCopies(const QFileInfo& target)
+{
+    const QDateTime aMinuteAgo = QDateTime::currentDateTimeUtc().addSecs(-60);
+    const QDir directory = target.absoluteDir();
+    for (const QFileInfo& file : directory.entryInfoList(
+             {temporaryPattern(target) + QStringLiteral("??????")}, QDir::Files | QDir::Hidden)) {
+        if (!file.isSymLink() && file.lastModified().toUTC() < aMinuteAgo)
             QFile::remove(file.absoluteFilePath());
+    }
+}
+
+// Makes a rename in `directory` durable.
+void syncDirectory(const QString& directory)
+{
+    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
     }
 }
 
@@ -421,6 +444,19 @@ IniWriteResult mdlINI::WriteIniValue(const QString& section, const QString& key,
                   qUtf8Printable(target), qUtf8Printable(detail));
         return IniWriteResult{Failure{reason, detail}};
     };
+    const QFileInfo info(target);
+
+    // Each write reads, changes and replaces the whole file: two processes doing it at once would each
+    // replace the other's change. The lock keeps them one after the other.
+    QLockFile lock(
+        info.absoluteDir().filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".lock")));
+    lock.setStaleLockTime(LockStaleMilliseconds);
+    if (info.absoluteDir().exists() && !lock.tryLock(LockWaitMilliseconds)) {
+        if (lock.error() == QLockFile::LockFailedError)
+            return fail(QStringLiteral("设置文件 %1 正被另一个 Vokabo 写入，请稍后再试").arg(shown),
+                        QStringLiteral("the file's lock is held by another process"));
+        // A folder where no lock can be made: the write below says why it cannot be written either.
+    }
 
     QByteArray bytes;
     QFile existing(target);
@@ -431,7 +467,7 @@ IniWriteResult mdlINI::WriteIniValue(const QString& section, const QString& key,
         bytes = existing.readAll();
         existing.close();
         // Replacing the file by rename would get past a read-only file; the learner made it read-only.
-        if (!QFileInfo(target).isWritable())
+        if (!info.isWritable())
             return fail(QStringLiteral("设置文件 %1 是只读的").arg(shown),
                         QStringLiteral("the file is read-only"));
     }
@@ -441,19 +477,20 @@ IniWriteResult mdlINI::WriteIniValue(const QString& section, const QString& key,
         return fail(error->message, error->detail);
     const QByteArray& text = std::get<QByteArray>(updated);
 
-    QSaveFile file(target);
-    // Unbuffered: a buffered write that fails only when flushed still lets commit() replace the file
-    // with the part that was written.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    QTemporaryFile file(info.absoluteDir().filePath(temporaryPattern(info) + QStringLiteral("XXXXXX")));
+    if (!file.open())
         return fail(QStringLiteral("无法在 %1 中保存文件").arg(QDir::toNativeSeparators(directory_)),
                     file.errorString());
-    if (file.write(text) != text.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return fail(QStringLiteral("设置文件 %1 写入失败，磁盘可能已满").arg(shown), why);
-    }
-    if (!file.commit())
-        return fail(QStringLiteral("设置文件 %1 写入失败，磁盘可能已满").arg(shown), file.errorString());
-    removeOrphanedCopies(target);
+    const QString diskFull = QStringLiteral("设置文件 %1 写入失败，磁盘可能已满").arg(shown);
+    if (file.write(text) != text.size() || !file.flush())
+        return fail(diskFull, file.errorString());
+    if (::fsync(file.handle()) != 0)
+        return fail(diskFull, QString::fromLocal8Bit(std::strerror(errno)));
+    file.close();
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+        return fail(diskFull, QString::fromLocal8Bit(std::strerror(errno)));
+    file.setAutoRemove(false);
+    syncDirectory(info.absolutePath());
+    removeOrphanedCopies(info);
     return {};
 }

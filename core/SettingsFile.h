@@ -64,7 +64,8 @@ std::variant<QByteArray, Failure> writeValue(const QByteArray& file, const QStri
 } // namespace IniText
 
 // "Syset.ini" in the application directory. The file is opened and closed inside each call and replaced
-// whole on every write, so that a crash leaves the old file or the new one.
+// whole on every write, so that a crash leaves the old file or the new one. Writes of several processes
+// take turns under a lock beside the file.
 class mdlINI final : public SettingsFile {
 public:
     explicit mdlINI(QString applicationDirectory);
@@ -75,6 +76,9 @@ public:
     IniWriteResult WriteIniValue(const QString& section, const QString& key, const QString& value) override;
 
     static constexpr int MaxValueLength = MaxIniValueLength;
+    // How long a write waits for another process's, and when a lock left by a crashed writer is broken.
+    static constexpr int LockWaitMilliseconds = 5000;
+    static constexpr int LockStaleMilliseconds = 10000;
 
 private:
     std::optional<QByteArray> contents() const;

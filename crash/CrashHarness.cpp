@@ -236,7 +236,19 @@ std::optional<QByteArray> fileContents(const QString& path)
 
 QStringList orphanedCopies(const QString& directory)
 {
-    return QDir(directory).entryList({QStringLiteral("Syset.ini.??????")}, QDir::Files | QDir::Hidden);
+    return QDir(directory).entryList({QStringLiteral(".Syset.ini.vokabo-write-??????")},
+                                     QDir::Files | QDir::Hidden);
+}
+
+// A write removes only the copies that other writes left more than a minute ago: the kills come faster,
+// so the copies found before a kill are made to look old.
+void ageOrphanedCopies(const QString& directory, const QStringList& orphans)
+{
+    for (const QString& orphan : orphans) {
+        QFile file(QDir(directory).filePath(orphan));
+        if (file.open(QIODevice::ReadWrite))
+            file.setFileTime(QDateTime::currentDateTime().addSecs(-120), QFileDevice::FileModificationTime);
+    }
 }
 
 struct Totals {
@@ -259,6 +271,7 @@ bool killOnce(const QString& program, const QString& directory, std::mt19937& ra
         return false;
     const std::optional<QByteArray> settingsBefore = fileContents(settingsPath);
     const QStringList orphansBefore = orphanedCopies(directory);
+    ageOrphanedCopies(directory, orphansBefore);
     const QString logPath = QDir(directory).filePath(LogName);
     QFile::remove(logPath);
 

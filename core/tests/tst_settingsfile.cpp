@@ -105,6 +105,7 @@ private slots:
     void failedWrite_data();
     void failedWrite();
     void orphanedCopiesGoAtTheNextWrite();
+    void processesWritingAtOnceLoseNothing();
 };
 
 void IniFileTest::read_data()
@@ -578,15 +579,59 @@ void IniFileTest::orphanedCopiesGoAtTheNextWrite()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     mdlINI ini(dir.path());
-    const QStringList orphans{"Syset.ini.AbC123", "Syset.ini.x9Y8z7"};
-    const QStringList others{"Syset.ini.bak", "Syset.ini.AbC12", "Syset.ini.AbC1234", "Other.ini.AbC123"};
-    for (const QString& name : orphans + others)
+    // What a cut-off write of ours leaves, long ago and a moment ago (another process still writing it).
+    const QString orphan = QStringLiteral(".Syset.ini.vokabo-write-AbC123");
+    const QString live = QStringLiteral(".Syset.ini.vokabo-write-x9Y8z7");
+    // The learner's own copies, whatever their names.
+    const QStringList others{"Syset.ini.backup", "Syset.ini.AbC123", "Syset.ini.bak", "Other.ini.AbC123"};
+    for (const QString& name : others + QStringList{orphan, live})
         QVERIFY(writeBytes(dir.filePath(name), "[LastDate]\r\n"));
+    QFile old(dir.filePath(orphan));
+    QVERIFY(old.open(QIODevice::ReadWrite));
+    QVERIFY(old.setFileTime(QDateTime::currentDateTime().addSecs(-120), QFileDevice::FileModificationTime));
+    old.close();
+
     QVERIFY(ini.WriteIniValue(QStringLiteral("LastDate"), QStringLiteral("11"), QStringLiteral("2017/11/1")));
     QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    QStringList expected = others + QStringList{"Syset.ini"};
+    QStringList expected = others + QStringList{"Syset.ini", live};
     expected.sort();
     QCOMPARE(left, expected);
+}
+
+void IniFileTest::processesWritingAtOnceLoseNothing()
+{
+    // Three processes, each writing 300 values of its own, as fast as they can: every value is there at the
+    // end. In memory where there is a file system there, since every write waits for the disk.
+    QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+                          ? QStringLiteral("/dev/shm/tst_settingsfile-XXXXXX")
+                          : QString());
+    QVERIFY(dir.isValid());
+    constexpr int Processes = 3;
+    constexpr int Writes = 300;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    QList<pid_t> children;
+    for (int p = 0; p < Processes; ++p) {
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            mdlINI ini(dir.path());
+            int failed = 0;
+            for (int i = 0; i < Writes; ++i, usleep(1000))
+                failed +=
+                    !ini.WriteIniValue(QStringLiteral("LastDate"), QStringLiteral("%1-%2").arg(p).arg(i),
+                                       QStringLiteral("2026/12/8 10:00:00"));
+            _exit(failed == 0 ? 0 : 1);
+        }
+        children << child;
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const IniSection dates = mdlINI(dir.path()).ReadIniSection(QStringLiteral("LastDate"));
+    QCOMPARE(dates.keys().size(), Processes * Writes);
 }
 
 QTEST_GUILESS_MAIN(IniFileTest)
