@@ -485,10 +485,10 @@ IniWriteResult mdlINI::WriteIniValue(const QString& section, const QString& key,
     if (file.write(text) != text.size() || !file.flush())
         return fail(diskFull, file.errorString());
     if (::fsync(file.handle()) != 0)
-        return fail(diskFull, QString::fromLocal8Bit(std::strerror(errno)));
+        return fail(diskFull, qt_error_string(errno));
     file.close();
     if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
-        return fail(diskFull, QString::fromLocal8Bit(std::strerror(errno)));
+        return fail(diskFull, qt_error_string(errno));
     file.setAutoRemove(false);
     syncDirectory(info.absolutePath());
     removeOrphanedCopies(info);

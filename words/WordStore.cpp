@@ -261,8 +261,8 @@ std::variant<std::unique_ptr<Recordset>, Failure> open(const QString& databaseFi
         }
         QHash<qint64, QVariantList>& rows = tables[location.table];
         if (auto* read = std::get_if<std::vector<Record>>(&records)) {
-            for (Record& record : *read)
-                rows.insert(record.location.rowid, std::move(record.fields));
+            for (const Record& record : *read)
+                rows.insert(record.location.rowid, record.fields);
         }
     }
     std::vector<Record> records;
