@@ -1,12 +1,9 @@
 #include "AccessImport.h"
 
 #include "AccessFile.h"
-#include "SqlConnection.h"
+#include "WordDatabase.h"
 
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <algorithm>
 #include <optional>
 
@@ -14,17 +11,7 @@ namespace AccessImport {
 
 namespace {
 
-struct UnitRecords {
-    UnitRow unit;
-    std::vector<QVariantList> records; // columns 1 and 2
-};
-
-QString quoted(const QString& identifier)
-{
-    return u'"' + QString(identifier).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
-std::variant<std::vector<UnitRecords>, Failure> readUnits(const QString& accessFile)
+std::variant<std::vector<WordDatabase::StoredUnit>, Failure> readUnits(const QString& accessFile)
 {
     auto opened = AccessFile::open(accessFile);
     if (const auto* error = std::get_if<AccessFile::OpenFailure>(&opened)) {
@@ -38,7 +25,7 @@ std::variant<std::vector<UnitRecords>, Failure> readUnits(const QString& accessF
     const AccessFile& file = *std::get<std::unique_ptr<AccessFile>>(opened);
     const QStringList tables = file.tableNames();
 
-    std::vector<UnitRecords> units;
+    std::vector<WordDatabase::StoredUnit> units;
     for (const UnitRow& unit : UnitCatalogue()) {
         const auto name = std::find_if(tables.begin(), tables.end(), [&](const QString& table) {
             return table.compare(unit.UnitTable, Qt::CaseInsensitive) == 0;
@@ -58,61 +45,17 @@ std::variant<std::vector<UnitRecords>, Failure> readUnits(const QString& accessF
                                           "(number, prompt, answer)")
                                .arg(accessFile, *name)
                                .arg(table.columnCount)};
-        units.push_back({unit, std::move(table.records)});
+        std::vector<WordSql::Fields> records;
+        records.reserve(table.records.size());
+        for (const QVariantList& record : table.records)
+            records.push_back({record.value(0), record.value(1)});
+        units.push_back({unit, std::move(records)});
     }
     if (units.empty())
         return Failure{QStringLiteral("其中没有单词表（word1 至 word20）"),
                        QStringLiteral("%1 has none of the word tables word1 … word20; tables: %2")
                            .arg(accessFile, tables.isEmpty() ? QStringLiteral("none") : tables.join(u", "))};
     return units;
-}
-
-std::optional<Failure> writeUnits(const QString& database, const std::vector<UnitRecords>& units)
-{
-    const auto cannot = [&](const QString& why) {
-        return Failure{QStringLiteral("词库无法写入"),
-                       QStringLiteral("cannot write %1: %2").arg(database, why)};
-    };
-    if (!QFileInfo(database).isFile())
-        return cannot(QStringLiteral("the file does not exist"));
-    SqlConnection connection;
-    if (!connection.open(database, SqlConnection::Access::Write))
-        return cannot(connection.lastError());
-    QSqlDatabase db = connection.database();
-    if (!db.transaction())
-        return cannot(db.lastError().text());
-    for (const UnitRecords& unit : units) {
-        const QSqlRecord columns = db.record(unit.unit.UnitTable);
-        if (columns.count() < 3) {
-            db.rollback();
-            return cannot(columns.isEmpty()
-                              ? QStringLiteral("there is no table %1").arg(unit.unit.UnitTable)
-                              : QStringLiteral("table %1 has fewer than 3 columns").arg(unit.unit.UnitTable));
-        }
-        QSqlQuery query(db);
-        // The store reads columns by position, whatever their names.
-        const bool ok = query.exec(QStringLiteral("DELETE FROM ") + quoted(unit.unit.UnitTable)) &&
-                        query.prepare(QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?, ?)")
-                                          .arg(quoted(unit.unit.UnitTable), quoted(columns.fieldName(1)),
-                                               quoted(columns.fieldName(2))));
-        bool inserted = ok;
-        for (auto record = unit.records.begin(); inserted && record != unit.records.end(); ++record) {
-            query.bindValue(0, record->value(0, QVariant(QMetaType::fromType<QString>())));
-            query.bindValue(1, record->value(1, QVariant(QMetaType::fromType<QString>())));
-            inserted = query.exec();
-        }
-        if (!inserted) {
-            const QString why = query.lastError().text();
-            db.rollback();
-            return cannot(QStringLiteral("%1: %2").arg(unit.unit.UnitTable, why));
-        }
-    }
-    if (!db.commit()) {
-        const QString why = db.lastError().text();
-        db.rollback();
-        return cannot(why);
-    }
-    return std::nullopt;
 }
 
 } // namespace
@@ -123,11 +66,11 @@ std::variant<std::vector<ImportedUnit>, Failure> importWordTables(const QString&
     auto read = readUnits(accessFile);
     if (Failure* failure = std::get_if<Failure>(&read))
         return std::move(*failure);
-    const auto& units = std::get<std::vector<UnitRecords>>(read);
-    if (auto failure = writeUnits(database, units))
+    const auto& units = std::get<std::vector<WordDatabase::StoredUnit>>(read);
+    if (auto failure = WordDatabase::replaceUnits(database, units))
         return std::move(*failure);
     std::vector<ImportedUnit> imported;
-    for (const UnitRecords& unit : units)
+    for (const WordDatabase::StoredUnit& unit : units)
         imported.push_back({unit.unit, int(unit.records.size())});
     return imported;
 }

@@ -1,15 +1,11 @@
 #include "DataDirectory.h"
 
 #include "AccessImport.h"
-#include "Catalogue.h"
-#include "SqlConnection.h"
-#include "WordStore.h"
+#include "WordDatabase.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
@@ -104,23 +100,11 @@ std::optional<Failure> copyCourse(QTemporaryFile& draft, const QString& course, 
 std::optional<Failure> createUnitTables(QTemporaryFile& draft, const QString& target)
 {
     draft.close();
-    SqlConnection connection;
-    QString why;
-    if (connection.open(draft.fileName(), SqlConnection::Access::Write)) {
-        QSqlDatabase db = connection.database();
-        QSqlQuery query(db);
-        bool ok = db.transaction();
-        for (const UnitRow& unit : UnitCatalogue())
-            ok = ok && query.exec(WordStore::createTableStatement(unit.UnitTable));
-        if (ok && db.commit())
-            return std::nullopt;
-        why = query.lastError().isValid() ? query.lastError().text() : db.lastError().text();
-        db.rollback();
-    } else {
-        why = connection.lastError();
-    }
-    return Failure{QStringLiteral("无法建立词库 %1：%2").arg(QDir::toNativeSeparators(target), why),
-                   QStringLiteral("cannot make the unit tables in %1: %2").arg(draft.fileName(), why)};
+    if (auto failure = WordDatabase::makeUnitTables(draft.fileName()))
+        return Failure{
+            QStringLiteral("无法建立词库 %1：%2").arg(QDir::toNativeSeparators(target), failure->detail),
+            failure->detail};
+    return std::nullopt;
 }
 
 // Puts the draft in place as the word database; `replace` only for the untouched copy of the course.

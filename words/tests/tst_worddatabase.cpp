@@ -259,6 +259,16 @@ private slots:
         QCOMPARE(words, english);
     }
 
+    // Readers take the prompt and the answer by position; so does every insert, whatever the names.
+    void importsIntoColumnsByPosition()
+    {
+        const QString db = path("a.db");
+        sql(db, {"CREATE TABLE word7 (n INTEGER PRIMARY KEY, meaning TEXT, word TEXT, note TEXT)"});
+        write(path("list.tsv"), "three\t三\n");
+        QCOMPARE(value(WordDatabase::importFile(db, unit23(), path("list.tsv"), {}, false)), 1);
+        QCOMPARE(value(WordDatabase::readUnit(db, unit23())), (std::vector<Word>{{"three", "三"}}));
+    }
+
     void badImportChangesNothing_data()
     {
         QTest::addColumn<QByteArray>("list");
