@@ -263,8 +263,10 @@ const QList<Command>& commands()
              "Each field must be non-empty, have no control characters, be in the GBK character set\n"
              "and take at most 255 bytes in GBK (255 letters or 127 Chinese characters).\n"
              "\n"
-             "The import is one transaction: when any line is bad, every bad line is reported as\n"
-             "FILE:LINE: reason, and nothing is written. DB must exist already ('vokabo-words create').\n"
+             "The import is one transaction: when any line is bad, the first 100 problems are reported\n"
+             "as FILE:LINE: reason, then their number, and nothing is written. A line longer than 64 KB\n"
+             "is bad, and a unit holds at most 100,000 words. DB must exist already ('vokabo-words "
+             "create').\n"
              "FILE may be - for the standard input."),
          {{QStringLiteral("DB"), QStringLiteral("The word database.")},
           {QStringLiteral("UNIT"), QStringLiteral("The unit: ") + UnitHelp + u'.'},

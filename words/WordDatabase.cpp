@@ -21,6 +21,7 @@ namespace WordDatabase {
 
 namespace {
 
+using WordFile::MaxUnitWords;
 using WordFile::Word;
 
 Failure failure(const QString& message)
@@ -333,6 +334,22 @@ std::optional<Failure> addWords(const QString& databaseFile, const UnitRow& unit
     SqlTransaction transaction(db);
     if (const auto why = transaction.beginError())
         return cannot(*why);
+    if (!replace) {
+        QSqlQuery count(db);
+        if (!count.exec(QStringLiteral("SELECT count(*) FROM ") + WordSql::quoted(unit.UnitTable)) ||
+            !count.next())
+            return cannot(count.lastError().text());
+        if (const qint64 total = count.value(0).toLongLong() + qint64(words.size()); total > MaxUnitWords)
+            return failure(QStringLiteral("%1 would hold %L2 words, more than the %L3 a unit may hold; "
+                                          "nothing was imported")
+                               .arg(unitName(unit))
+                               .arg(total)
+                               .arg(MaxUnitWords));
+    }
+    if (words.size() > size_t(MaxUnitWords))
+        return failure(QStringLiteral("%L1 words are more than the %L2 a unit may hold; nothing was imported")
+                           .arg(words.size())
+                           .arg(MaxUnitWords));
     if (replace) {
         QSqlQuery empty(db);
         if (!empty.exec(QStringLiteral("DELETE FROM ") + WordSql::quoted(unit.UnitTable)))
@@ -352,11 +369,12 @@ Result<int> importFile(const QString& databaseFile, const UnitRow& unit, const Q
         return failure(QStringLiteral("%1 does not exist; make it first with 'vokabo-words create %1'")
                            .arg(databaseFile));
     WordFile::Parsed parsed = WordFile::read(wordFile, format);
-    if (!parsed.problems.isEmpty()) {
-        parsed.problems.append(
-            QStringLiteral("%1 bad line(s) in %2; nothing was imported")
-                .arg(parsed.problems.size())
-                .arg(wordFile == QStringLiteral("-") ? QStringLiteral("<stdin>") : wordFile));
+    if (parsed.problemCount > 0) {
+        const QString name = wordFile == QStringLiteral("-") ? QStringLiteral("<stdin>") : wordFile;
+        QString summary = QString::number(parsed.problemCount) + QStringLiteral(" problem(s) in ") + name;
+        if (parsed.problemCount > parsed.problems.size())
+            summary += QStringLiteral(", the first %1 shown").arg(parsed.problems.size());
+        parsed.problems.append(summary + QStringLiteral("; nothing was imported"));
         return Failure{QString(), parsed.problems.join(u'\n')};
     }
     if (auto error = addWords(databaseFile, unit, parsed.words, replace))

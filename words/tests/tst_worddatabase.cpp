@@ -269,6 +269,16 @@ private slots:
         QCOMPARE(value(WordDatabase::readUnit(db, unit23())), (std::vector<Word>{{"three", "三"}}));
     }
 
+    void unitHoldsAtMost100000Words()
+    {
+        const QString db = filledDatabase("a.db");
+        const QByteArray before = contents(db);
+        const std::vector<Word> words(WordFile::MaxUnitWords - 1, Word{"w", "词"});
+        QVERIFY(failureText(WordDatabase::addWords(db, unit23(), words, false))
+                    .contains("more than the 100,000"));
+        QCOMPARE(contents(db), before);
+    }
+
     void badImportChangesNothing_data()
     {
         QTest::addColumn<QByteArray>("list");
