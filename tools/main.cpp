@@ -217,7 +217,11 @@ int runImportMdb(const QCommandLineParser&, const QStringList& arguments)
         return Failed;
     }
     int words = 0;
-    const auto& units = std::get<std::vector<AccessImport::ImportedUnit>>(result);
+    const auto& imported = std::get<AccessImport::Imported>(result);
+    for (const QString& table : imported.refused)
+        tell(QStringLiteral("%1: not one field of table %2 is enciphered text; it was not imported")
+                 .arg(arguments[0], table));
+    const auto& units = imported.units;
     for (const AccessImport::ImportedUnit& imported : units) {
         print(stdout, QStringLiteral("%1 (%2): %3 words\n")
                           .arg(imported.unit.UnitTable, imported.unit.caption)
@@ -340,9 +344,15 @@ const QList<Command>& commands()
              "copied as they are: both files keep the words in the same enciphered form. Units that\n"
              "OLD.mdb lacks are left as they are. A database password does not stop the import.\n"
              "\n"
+             "The records come in the order Access reads them; deleted records are left out. A word\n"
+             "table none of whose fields is enciphered text is not a unit: it is reported and left out.\n"
+             "OLD.mdb is read by vokabo-mdb-reader, a process of its own with limits of time and\n"
+             "memory, so that a damaged file cannot bring this command down.\n"
+             "\n"
              "Prints one line per unit imported and the total. When OLD.mdb cannot be read (missing,\n"
-             "not an Access database, a word table with fewer than 3 columns, a damaged file) or DB\n"
-             "cannot be written, nothing is imported: DB changes in one transaction or not at all.\n"
+             "not an Access database, a word table with fewer than 3 columns, a damaged file, the\n"
+             "reader failing) or DB cannot be written, nothing is imported: DB changes in one\n"
+             "transaction or not at all, and the exit status is 1.\n"
              "DB must exist already ('vokabo-words create'); OLD.mdb is only read."),
          {{QStringLiteral("OLD.mdb"), QStringLiteral("The Access word database.")},
           {QStringLiteral("DB"), QStringLiteral("The word database to bring the units into.")}},
