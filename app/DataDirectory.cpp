@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QScopeGuard>
+#include <QStringDecoder>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -327,6 +328,42 @@ QString choose(const Candidates& candidates)
         QFileInfo::exists(executable.filePath(AccessName)))
         return candidates.executable;
     return candidates.perUser;
+}
+
+QString perUserFolder(const QByteArray& xdgDataHome, const QString& home)
+{
+    const QString base = xdgDataHome.startsWith('/') ? QFile::decodeName(xdgDataHome)
+                                                     : QDir(home).filePath(QStringLiteral(".local/share"));
+    return QDir::cleanPath(QDir(base).filePath(QStringLiteral("vokabo")));
+}
+
+Result<QString> requestedFolder(int argc, const char* const argv[], const QByteArray& environment)
+{
+    std::optional<QByteArray> raw;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            break;
+        if (argument == "--data-dir" && i + 1 < argc)
+            raw = QByteArray(argv[++i]);
+        else if (argument.startsWith("--data-dir="))
+            raw = argument.mid(int(std::strlen("--data-dir=")));
+    }
+    const bool fromArguments = raw.has_value();
+    if (!raw)
+        raw = environment;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString folder = utf8.decode(*raw);
+    if (utf8.hasError()) {
+        const QString origin =
+            fromArguments ? QStringLiteral("--data-dir") : QStringLiteral("VOKABO_DATA_DIR");
+        return Failure{
+            QStringLiteral("数据文件夹的名称（%1）不是有效的 UTF-8 文本，无法使用。请换一个文件夹。")
+                .arg(origin),
+            QStringLiteral("%1 is not valid UTF-8: %2")
+                .arg(origin, QString::fromLatin1(raw->toPercentEncoding("/")))};
+    }
+    return folder;
 }
 
 QString installedCourse(const QString& executableDirectory)

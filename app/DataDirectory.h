@@ -18,6 +18,15 @@ struct Candidates {
 };
 QString choose(const Candidates& candidates);
 
+// The learner's data folder: $XDG_DATA_HOME/vokabo when that is an absolute path (a relative one is to be
+// ignored), else $HOME/.local/share/vokabo.
+QString perUserFolder(const QByteArray& xdgDataHome, const QString& home);
+
+// The folder asked for with --data-dir DIR (or --data-dir=DIR; the last one counts) in the program's
+// arguments as they came, else with `environment` (VOKABO_DATA_DIR); empty when neither. Refused when it
+// is not UTF-8, which would otherwise silently name another folder.
+Result<QString> requestedFolder(int argc, const char* const argv[], const QByteArray& environment);
+
 // The Access reader that the program runs (AccessReader::installedProgram()).
 inline QString installedReader()
 {

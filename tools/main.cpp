@@ -1,6 +1,7 @@
 // vokabo-words: makes, fills, exports and checks word databases from the command line.
 #include "AccessImport.h"
 #include "CourseCheck.h"
+#include "DataDirectory.h"
 #include "Logging.h"
 #include "WordDatabase.h"
 
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -388,12 +388,12 @@ QString generalHelp()
                            "'%2 help COMMAND' or '%2 COMMAND --help' tells more about a command.\n")
                 .arg(UnitHelp, Program);
     text += QStringLiteral("\nVokabo keeps the learner's words in MyDatas.db beside the program\n"
-                           "when there is one (a build tree or a portable copy), else in\n"
+                           "when there is one (a portable copy), else in\n"
                            "  %1\n"
                            "made from the installed course on the first start; 'vokabo --data-dir DIR'\n"
                            "or the environment variable VOKABO_DATA_DIR chooses another folder.\n")
-                .arg(QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-                         .filePath(QStringLiteral("vokabo/MyDatas.db")));
+                .arg(QDir(DataDirectory::perUserFolder(qgetenv("XDG_DATA_HOME"), QDir::homePath()))
+                         .filePath(QStringLiteral("MyDatas.db")));
     return text;
 }
 

@@ -109,6 +109,10 @@ private slots:
     void bringsOverAnOldAccessDatabase();
     void failureLeavesNothingBehind_data();
     void failureLeavesNothingBehind();
+    void perUserFolderFollowsTheXdgRule_data();
+    void perUserFolderFollowsTheXdgRule();
+    void requestedFolderMustBeUtf8_data();
+    void requestedFolderMustBeUtf8();
     void damagedAccessFileIsToldOnce_data();
     void damagedAccessFileIsToldOnce();
     void importThatAnotherStartOvertookIsNotTold();
@@ -273,6 +277,54 @@ void TestDataDirectory::failureLeavesNothingBehind()
     QVERIFY(!QFileInfo::exists(directory + "/MyDatas.db"));
     const QStringList left = QFileInfo(directory).isDir() ? entries(directory) : QStringList();
     QCOMPARE(left, trouble == "bad mdb" ? QStringList{"MyDatas.mdb"} : QStringList{});
+}
+
+void TestDataDirectory::perUserFolderFollowsTheXdgRule_data()
+{
+    QTest::addColumn<QByteArray>("xdgDataHome");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("not set") << QByteArray() << "/home/learner/.local/share/vokabo";
+    QTest::newRow("absolute") << QByteArray("/data/share") << "/data/share/vokabo";
+    QTest::newRow("relative, to be ignored") << QByteArray("share") << "/home/learner/.local/share/vokabo";
+}
+
+void TestDataDirectory::perUserFolderFollowsTheXdgRule()
+{
+    QFETCH(QByteArray, xdgDataHome);
+    QFETCH(QString, folder);
+    QCOMPARE(DataDirectory::perUserFolder(xdgDataHome, "/home/learner"), folder);
+}
+
+void TestDataDirectory::requestedFolderMustBeUtf8_data()
+{
+    QTest::addColumn<QByteArrayList>("arguments");
+    QTest::addColumn<QByteArray>("environment");
+    QTest::addColumn<QString>("folder"); // "refused" for a failure
+    QTest::newRow("neither") << QByteArrayList{} << QByteArray() << "";
+    QTest::newRow("option") << QByteArrayList{"--data-dir", "/词库"} << QByteArray("/env") << "/词库";
+    QTest::newRow("option with =") << QByteArrayList{"--data-dir=/a", "--data-dir=/b"} << QByteArray()
+                                   << "/b";
+    QTest::newRow("environment") << QByteArrayList{} << QByteArray("/env") << "/env";
+    QTest::newRow("option not UTF-8")
+        << QByteArrayList{"--data-dir", "/\xb4\xca\xbf\xe2"} << QByteArray() << "refused";
+    QTest::newRow("environment not UTF-8") << QByteArrayList{} << QByteArray("/\xb4\xca") << "refused";
+}
+
+void TestDataDirectory::requestedFolderMustBeUtf8()
+{
+    QFETCH(QByteArrayList, arguments);
+    QFETCH(QByteArray, environment);
+    QFETCH(QString, folder);
+    std::vector<const char*> argv{"vokabo"};
+    for (const QByteArray& argument : arguments)
+        argv.push_back(argument.constData());
+    const auto result = DataDirectory::requestedFolder(int(argv.size()), argv.data(), environment);
+    if (folder == "refused") {
+        QVERIFY(std::holds_alternative<Failure>(result));
+        QVERIFY(std::get<Failure>(result).message.contains("UTF-8"));
+    } else {
+        QCOMPARE(std::get<QString>(result), folder);
+    }
 }
 
 void TestDataDirectory::damagedAccessFileIsToldOnce_data()
