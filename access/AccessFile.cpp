@@ -1,11 +1,14 @@
 #include "AccessFile.h"
 
+#include "JetPages.h"
+
 // mdbtools.h includes glib inside its extern "C" block, which C++ headers of glib do not survive.
 #include <glib.h>
 #include <iconv.h>
 #include <mdbtools.h>
 
 #include <QFileInfo>
+#include <QHash>
 #include <QLibrary>
 #include <optional>
 
@@ -28,6 +31,7 @@ struct Mdb {
     decltype(&::mdb_rewind_table) rewindTable = nullptr;
     decltype(&::mdb_fetch_row) fetchRow = nullptr;
     decltype(&::mdb_free_tabledef) freeTableDef = nullptr;
+    decltype(&::mdb_read_pg) readPage = nullptr;
 };
 
 // Null, with the reason, when libmdb cannot be loaded.
@@ -53,6 +57,7 @@ const Mdb* libmdb(QString* error)
         resolve(mdb.rewindTable, "mdb_rewind_table");
         resolve(mdb.fetchRow, "mdb_fetch_row");
         resolve(mdb.freeTableDef, "mdb_free_tabledef");
+        resolve(mdb.readPage, "mdb_read_pg");
         if (resolved)
             return mdb;
         failure =
@@ -69,6 +74,7 @@ const Mdb* libmdb(QString* error)
 struct AccessFile::Handle {
     const Mdb* mdb = nullptr;
     MdbHandle* file = nullptr;
+    quint32 pageCount = 0;
     ~Handle()
     {
         if (file)
@@ -101,6 +107,7 @@ std::variant<std::unique_ptr<AccessFile>, AccessFile::OpenFailure> AccessFile::o
             Kind::NotAccess,
             QStringLiteral("%1: cannot read the catalogue of tables; is it an Access database?").arg(path)};
     handle->mdb->setBindSize(handle->file, BindSize);
+    handle->pageCount = quint32(std::min<qint64>(info.size() / JetPages::PageSize, UINT32_MAX));
     return std::unique_ptr<AccessFile>(new AccessFile(std::move(handle)));
 }
 
@@ -150,6 +157,27 @@ std::variant<AccessFile::Table, QString> AccessFile::read(const QString& name,
         if (mdb.bindColumn(table.get(), column + 1, bound.back().text.data(), &bound.back().length) < 0)
             return QStringLiteral("table %1: cannot read column %2").arg(name).arg(column);
     }
+    // libmdb reads the rows page by page, in the order the pages lie in the file, and cannot tell an
+    // overflow data row (flagged as deleted on its own page) from a deleted one. Access reads a row where its
+    // home row stands: the order and the rows that are there come from the data pages (Jet 4 and later,
+    // whose pages are of 4 KB); libmdb only decodes the values, each known by its page and row.
+    std::optional<std::vector<JetPages::Row>> order;
+    if (file->f->jet_version != MDB_VER_JET3 && file->fmt->pg_size == JetPages::PageSize) {
+        MdbHandle* handle = handle_->file;
+        const JetPages::PageSource pages = [&](quint32 page) -> std::optional<QByteArray> {
+            if (mdb.readPage(handle, page) != JetPages::PageSize)
+                return std::nullopt;
+            return QByteArray(reinterpret_cast<const char*>(handle->pg_buf), JetPages::PageSize);
+        };
+        auto rows = JetPages::recordOrder(pages, handle_->pageCount, quint32(entry->table_pg));
+        if (const QString* why = std::get_if<QString>(&rows))
+            return QStringLiteral("table %1: %2; the file is damaged").arg(name, *why);
+        order = std::move(std::get<std::vector<JetPages::Row>>(rows));
+        table->noskip_del = 1; // overflow data rows carry the deleted flag on their own page
+    }
+
+    const auto key = [](quint32 page, unsigned row) { return quint64(page) << 16 | quint64(row); };
+    QHash<quint64, QVariantList> byRow;
     mdb.rewindTable(table.get());
     while (mdb.fetchRow(table.get())) {
         QVariantList values;
@@ -157,12 +185,27 @@ std::variant<AccessFile::Table, QString> AccessFile::read(const QString& name,
             if (size_t(value.length) >= BindSize - 1)
                 return QStringLiteral("table %1, record %2: a value longer than %3 bytes")
                     .arg(name)
-                    .arg(result.records.size() + 1)
+                    .arg(result.records.size() + byRow.size() + 1)
                     .arg(BindSize - 2);
             values.append(value.length == 0 ? QVariant(QMetaType::fromType<QString>())
                                             : QVariant(QString::fromUtf8(value.text.data(), value.length)));
         }
-        result.records.push_back(std::move(values));
+        if (order)
+            byRow.insert(key(table->cur_phys_pg, table->cur_row - 1), std::move(values));
+        else
+            result.records.push_back(std::move(values));
+    }
+    if (order) {
+        for (const JetPages::Row& row : *order) {
+            const auto values = byRow.constFind(key(row.page, unsigned(row.row)));
+            if (values == byRow.cend())
+                return QStringLiteral("table %1: the record on page %2, row %3 cannot be decoded; the file "
+                                      "is damaged")
+                    .arg(name)
+                    .arg(row.page)
+                    .arg(row.row);
+            result.records.push_back(*values);
+        }
     }
     // libmdb ends the walk at a page that it cannot read as if the table ended there.
     if (result.records.size() != table->num_rows)

@@ -1,16 +1,17 @@
 #include "DataDirectory.h"
 
 #include "AccessImport.h"
-#include "Catalogue.h"
-#include "SqlConnection.h"
-#include "WordStore.h"
+#include "Logging.h"
+#include "WordDatabase.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QTemporaryFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QScopeGuard>
+#include <QStringDecoder>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include <memory>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace DataDirectory {
 
@@ -26,6 +28,9 @@ namespace {
 
 const QString DatabaseName = QStringLiteral("MyDatas.db");
 const QString AccessName = QStringLiteral("MyDatas.mdb");
+const QString DraftPrefix = QStringLiteral(".MyDatas.db.");
+// Beside MyDatas.mdb when it could not be read: its size and time of change then.
+const QString UnreadableName = QStringLiteral(".MyDatas.mdb.unreadable");
 
 QString reasonText(int error)
 {
@@ -67,64 +72,105 @@ bool sameBytes(const QString& a, const QString& b)
     return true;
 }
 
-// A new file beside the word database, owner read and write only, removed again unless it is placed.
-std::variant<std::unique_ptr<QTemporaryFile>, Failure> startDraft(const QString& directory)
+// A new file beside the word database, owner read and write only (mkstemp's mode), removed again unless
+// it is placed. Made with POSIX calls, so that every failure has its errno read right after the call.
+class Draft {
+public:
+    Draft() = default;
+    Draft(const Draft&) = delete;
+    Draft& operator=(const Draft&) = delete;
+    ~Draft()
+    {
+        close();
+        if (!path_.isEmpty())
+            ::unlink(path_.constData());
+    }
+    // The errno of the failure; 0 when made.
+    int make(const QString& directory)
+    {
+        path_ = QFile::encodeName(QDir(directory).filePath(DraftPrefix + QStringLiteral("XXXXXX")));
+        fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
+        const int error = fd_ < 0 ? errno : 0;
+        if (fd_ < 0)
+            path_.clear();
+        return error;
+    }
+    int fd() const { return fd_; }
+    QString fileName() const { return QFile::decodeName(path_); }
+    void close()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+    void placed() { path_.clear(); }
+
+private:
+    QByteArray path_;
+    int fd_ = -1;
+};
+
+std::optional<Failure> startDraft(Draft& draft, const QString& directory)
 {
-    auto draft =
-        std::make_unique<QTemporaryFile>(QDir(directory).filePath(QStringLiteral(".MyDatas.db.XXXXXX")));
-    if (!draft->open())
+    if (const int error = draft.make(directory))
         return systemFailure(QStringLiteral("无法在文件夹中建立词库"), directory,
-                             QStringLiteral("cannot create a file in"), errno);
-    return draft;
+                             QStringLiteral("cannot create a file in"), error);
+    return std::nullopt;
 }
 
 // The course's bytes into the draft, on the disk before the draft is placed.
-std::optional<Failure> copyCourse(QTemporaryFile& draft, const QString& course, const QString& target)
+std::optional<Failure> copyCourse(Draft& draft, const QString& course, const QString& target)
 {
-    QFile source(course);
-    if (!source.open(QIODevice::ReadOnly))
+    const auto cannotRead = [&](int error) {
         return systemFailure(QStringLiteral("无法读取自带的词库"), course, QStringLiteral("cannot read"),
-                             errno);
-    while (!source.atEnd()) {
-        const QByteArray block = source.read(1 << 16);
-        if (block.isEmpty() && source.error() != QFileDevice::NoError)
-            return systemFailure(QStringLiteral("无法读取自带的词库"), course, QStringLiteral("cannot read"),
-                                 errno);
-        if (draft.write(block) != block.size() || !draft.flush())
-            return systemFailure(QStringLiteral("无法建立词库"), target, QStringLiteral("cannot write"),
-                                 errno);
+                             error);
+    };
+    const auto cannotWrite = [&](int error) {
+        return systemFailure(QStringLiteral("无法建立词库"), target, QStringLiteral("cannot write"), error);
+    };
+    const int source = ::open(QFile::encodeName(course).constData(), O_RDONLY | O_CLOEXEC);
+    if (source < 0)
+        return cannotRead(errno);
+    const auto closeSource = qScopeGuard([&] { ::close(source); });
+    std::vector<char> block(1 << 16);
+    for (;;) {
+        const ssize_t got = ::read(source, block.data(), block.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return cannotRead(errno);
+        if (got == 0)
+            break;
+        for (ssize_t written = 0; written < got;) {
+            const ssize_t put = ::write(draft.fd(), block.data() + written, size_t(got - written));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put < 0)
+                return cannotWrite(errno);
+            written += put;
+        }
     }
-    if (::fsync(draft.handle()) != 0)
-        return systemFailure(QStringLiteral("无法建立词库"), target, QStringLiteral("cannot write"), errno);
+    if (::fsync(draft.fd()) != 0)
+        return cannotWrite(errno);
     draft.close();
     return std::nullopt;
 }
 
 // The twenty unit tables, empty, for an import where no course is installed.
-std::optional<Failure> createUnitTables(QTemporaryFile& draft, const QString& target)
+std::optional<Failure> createUnitTables(Draft& draft, const QString& target)
 {
     draft.close();
-    SqlConnection connection;
-    QString why;
-    if (connection.open(draft.fileName(), SqlConnection::Access::Write)) {
-        QSqlDatabase db = connection.database();
-        QSqlQuery query(db);
-        bool ok = db.transaction();
-        for (const UnitRow& unit : UnitCatalogue())
-            ok = ok && query.exec(WordStore::createTableStatement(unit.UnitTable));
-        if (ok && db.commit())
-            return std::nullopt;
-        why = query.lastError().isValid() ? query.lastError().text() : db.lastError().text();
-        db.rollback();
-    } else {
-        why = connection.lastError();
-    }
-    return Failure{QStringLiteral("无法建立词库 %1：%2").arg(QDir::toNativeSeparators(target), why),
-                   QStringLiteral("cannot make the unit tables in %1: %2").arg(draft.fileName(), why)};
+    if (auto failure = WordDatabase::makeUnitTables(draft.fileName()))
+        return Failure{
+            QStringLiteral("无法建立词库 %1：%2").arg(QDir::toNativeSeparators(target), failure->detail),
+            failure->detail};
+    return std::nullopt;
 }
 
+enum class Placed { Draft, AnotherStartsDatabase };
+
 // Puts the draft in place as the word database; `replace` only for the untouched copy of the course.
-std::optional<Failure> place(QTemporaryFile& draft, const QString& target, bool replace)
+std::variant<Placed, Failure> place(Draft& draft, const QString& target, bool replace)
 {
     draft.close();
     const QByteArray from = QFile::encodeName(draft.fileName());
@@ -132,74 +178,143 @@ std::optional<Failure> place(QTemporaryFile& draft, const QString& target, bool 
     int result = replace
                      ? std::rename(from.constData(), to.constData())
                      : ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
-    if (result != 0 && !replace && errno == EINVAL) {
+    int error = result != 0 ? errno : 0;
+    if (error == EINVAL && !replace) {
         // A file system without no-replace renames: a hard link does not replace either.
         result = ::link(from.constData(), to.constData());
+        error = result != 0 ? errno : 0;
         if (result == 0)
             ::unlink(from.constData());
     }
-    if (result != 0 && errno == EEXIST)
-        return std::nullopt; // another start of the program has just put a word database there: use that
-    if (result != 0)
+    if (error == EEXIST)
+        return Placed::AnotherStartsDatabase; // another start of the program has just put one there
+    if (error != 0)
         return systemFailure(QStringLiteral("无法建立词库"), target,
-                             QStringLiteral("cannot rename a new file to"), errno);
-    draft.setAutoRemove(false);
+                             QStringLiteral("cannot rename a new file to"), error);
+    draft.placed();
+    return Placed::Draft;
+}
+
+std::optional<Failure> makeFolder(const QString& directory)
+{
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(directory).toStdString(), error);
+    if (error)
+        return systemFailure(QStringLiteral("无法建立数据文件夹"), directory, QStringLiteral("cannot create"),
+                             error.value());
     return std::nullopt;
 }
 
-std::variant<Ready, Failure> seed(const QString& directory, const QString& course)
+std::variant<Ready, Failure> seed(const QString& directory, const QString& course,
+                                  std::optional<QString> notice = std::nullopt)
 {
     const QString target = QDir(directory).filePath(DatabaseName);
     if (!QFileInfo(course).isFile())
         return Failure{QStringLiteral("找不到 Vokabo 自带的词库 %1，无法建立您的词库 %2。请重新安装 Vokabo。")
                            .arg(QDir::toNativeSeparators(course), QDir::toNativeSeparators(target)),
                        QStringLiteral("no course database at %1 to seed %2 with").arg(course, target)};
-    std::error_code error;
-    std::filesystem::create_directories(QFile::encodeName(directory).toStdString(), error);
-    if (error)
-        return systemFailure(QStringLiteral("无法建立数据文件夹"), directory, QStringLiteral("cannot create"),
-                             error.value());
-    auto draft = startDraft(directory);
-    if (Failure* failure = std::get_if<Failure>(&draft))
+    if (auto failure = makeFolder(directory))
         return std::move(*failure);
-    auto& file = *std::get<std::unique_ptr<QTemporaryFile>>(draft);
-    if (auto failure = copyCourse(file, course, target))
+    Draft draft;
+    if (auto failure = startDraft(draft, directory))
         return std::move(*failure);
-    if (auto failure = place(file, target, false))
+    if (auto failure = copyCourse(draft, course, target))
         return std::move(*failure);
-    return Ready{directory, std::nullopt};
+    auto placed = place(draft, target, false);
+    if (Failure* failure = std::get_if<Failure>(&placed))
+        return std::move(*failure);
+    return Ready{directory, std::move(notice)};
 }
 
-std::variant<Ready, Failure> bringOver(const QString& directory, const QString& course, bool replace)
+// What is remembered of an old Access file that could not be read: its size and time of change. The same
+// file is not read again at the next start; a changed one is.
+QByteArray fingerprint(const QString& file)
+{
+    const QFileInfo info(file);
+    return QByteArray::number(info.size()) + ' ' +
+           QByteArray::number(info.lastModified().toMSecsSinceEpoch()) + '\n';
+}
+
+bool knownUnreadable(const QString& directory)
+{
+    QFile remembered(QDir(directory).filePath(UnreadableName));
+    return remembered.open(QIODevice::ReadOnly) &&
+           remembered.read(256) == fingerprint(QDir(directory).filePath(AccessName));
+}
+
+void rememberUnreadable(const QString& directory)
+{
+    QSaveFile remembered(QDir(directory).filePath(UnreadableName));
+    if (!remembered.open(QIODevice::WriteOnly) ||
+        remembered.write(fingerprint(QDir(directory).filePath(AccessName))) < 0 || !remembered.commit())
+        qCWarning(lcApp, "cannot write %s: %s", qUtf8Printable(remembered.fileName()),
+                  qUtf8Printable(remembered.errorString()));
+}
+
+std::variant<Ready, Failure> bringOver(const QString& directory, const QString& course, bool replace,
+                                       const QString& reader)
 {
     const QString target = QDir(directory).filePath(DatabaseName);
     const QString access = QDir(directory).filePath(AccessName);
-    auto started = startDraft(directory);
-    if (Failure* failure = std::get_if<Failure>(&started))
+    Draft draft;
+    if (auto failure = startDraft(draft, directory))
         return std::move(*failure);
-    QTemporaryFile& draft = *std::get<std::unique_ptr<QTemporaryFile>>(started);
     auto made =
         QFileInfo(course).isFile() ? copyCourse(draft, course, target) : createUnitTables(draft, target);
     if (made)
         return std::move(*made);
 
-    const auto imported = AccessImport::importWordTables(access, draft.fileName());
-    if (const auto* failure = std::get_if<Failure>(&imported))
-        return Failure{
-            QStringLiteral("无法导入旧词库 %1：%2。请检查这个文件，或把它移出文件夹后再启动 Vokabo。")
-                .arg(QDir::toNativeSeparators(access), failure->message),
-            failure->detail};
-    if (auto failure = place(draft, target, replace))
+    const auto imported = AccessImport::importWordTables(access, draft.fileName(), reader);
+    if (const auto* failure = std::get_if<Failure>(&imported)) {
+        if (failure->kind != Failure::Kind::ReadFailed)
+            return Failure{
+                QStringLiteral("无法导入旧词库 %1：%2。请检查这个文件，或把它移出文件夹后再启动 Vokabo。")
+                    .arg(QDir::toNativeSeparators(access), failure->message),
+                failure->detail};
+        // A damaged file: said once, and the program starts as it would without it.
+        qCWarning(lcApp, "%s", qUtf8Printable(failure->detail));
+        rememberUnreadable(directory);
+        const QString notice =
+            QStringLiteral(
+                "旧词库 %1 无法读取：%2。Vokabo 照常启动，没有改动这个文件；在它改变以前不会再读取它。")
+                .arg(AccessName, failure->message);
+        if (replace)
+            return Ready{directory, notice};
+        return seed(directory, course, notice);
+    }
+    auto placed = place(draft, target, replace);
+    if (Failure* failure = std::get_if<Failure>(&placed))
         return std::move(*failure);
+    if (std::get<Placed>(placed) == Placed::AnotherStartsDatabase)
+        return Ready{directory, std::nullopt}; // what was imported is not in use: say nothing of it
 
-    const auto& units = std::get<std::vector<AccessImport::ImportedUnit>>(imported);
+    const auto& result = std::get<AccessImport::Imported>(imported);
     int words = 0;
-    for (const AccessImport::ImportedUnit& unit : units)
+    for (const AccessImport::ImportedUnit& unit : result.units)
         words += unit.words;
-    return Ready{directory, QStringLiteral("已从旧词库 %1 导入 %2 个单元，共 %3 个单词。")
-                                .arg(QDir::toNativeSeparators(access))
-                                .arg(units.size())
-                                .arg(words)};
+    QString notice = QStringLiteral("已从旧词库 %1 导入 %2 个单元，共 %3 个单词。")
+                         .arg(QDir::toNativeSeparators(access))
+                         .arg(result.units.size())
+                         .arg(words);
+    if (!result.refused.isEmpty())
+        notice += QStringLiteral("单词表 %1 中没有一个加密的单词，没有导入。")
+                      .arg(result.refused.join(QStringLiteral("、")));
+    return Ready{directory, notice};
+}
+
+// Temporary copies that a start or a migration cut off left behind: ours by their name, and old enough
+// that no start under way is still writing them.
+void removeStaleDrafts(const QString& directory)
+{
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-60);
+    static const QRegularExpression ours(QStringLiteral("^\\.MyDatas\\.db\\.[A-Za-z0-9]{6}$"));
+    const QFileInfoList drafts =
+        QDir(directory).entryInfoList({DraftPrefix + QStringLiteral("*")}, QDir::Files | QDir::Hidden);
+    for (const QFileInfo& draft : drafts) {
+        if (ours.match(draft.fileName()).hasMatch() && !draft.isSymLink() &&
+            draft.lastModified().toUTC() < before)
+            QFile::remove(draft.filePath());
+    }
 }
 
 } // namespace
@@ -215,24 +330,67 @@ QString choose(const Candidates& candidates)
     return candidates.perUser;
 }
 
+QString perUserFolder(const QByteArray& xdgDataHome, const QString& home)
+{
+    const QString base = xdgDataHome.startsWith('/') ? QFile::decodeName(xdgDataHome)
+                                                     : QDir(home).filePath(QStringLiteral(".local/share"));
+    return QDir::cleanPath(QDir(base).filePath(QStringLiteral("vokabo")));
+}
+
+Result<QString> requestedFolder(int argc, const char* const argv[], const QByteArray& environment)
+{
+    std::optional<QByteArray> raw;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            break;
+        if (argument == "--data-dir" && i + 1 < argc)
+            raw = QByteArray(argv[++i]);
+        else if (argument.startsWith("--data-dir="))
+            raw = argument.mid(int(std::strlen("--data-dir=")));
+    }
+    const bool fromArguments = raw.has_value();
+    if (!raw)
+        raw = environment;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString folder = utf8.decode(*raw);
+    if (utf8.hasError()) {
+        const QString origin =
+            fromArguments ? QStringLiteral("--data-dir") : QStringLiteral("VOKABO_DATA_DIR");
+        return Failure{
+            QStringLiteral("数据文件夹的名称（%1）不是有效的 UTF-8 文本，无法使用。请换一个文件夹。")
+                .arg(origin),
+            QStringLiteral("%1 is not valid UTF-8: %2")
+                .arg(origin, QString::fromLatin1(raw->toPercentEncoding("/")))};
+    }
+    return folder;
+}
+
 QString installedCourse(const QString& executableDirectory)
 {
     return QDir::cleanPath(QDir(executableDirectory).filePath(QStringLiteral(VOKABO_COURSE_FROM_BINDIR)));
 }
 
-std::variant<Ready, Failure> prepare(const QString& directory, const QString& course)
+std::variant<Ready, Failure> prepare(const QString& directory, const QString& course, const QString& reader)
 {
     const QDir folder(directory);
-    const bool hasAccess = QFileInfo::exists(folder.filePath(AccessName));
-    if (QFileInfo::exists(folder.filePath(DatabaseName))) {
+    removeStaleDrafts(directory);
+    const QString database = folder.filePath(DatabaseName);
+    const QFileInfo databaseInfo(database);
+    if (databaseInfo.isDir())
+        return Failure{QStringLiteral("词库 %1 是一个文件夹，不是词库文件。请把它移走或改名后再启动 Vokabo。")
+                           .arg(QDir::toNativeSeparators(database)),
+                       QStringLiteral("%1 is a folder, not a word database").arg(database)};
+    const bool hasAccess = QFileInfo::exists(folder.filePath(AccessName)) && !knownUnreadable(directory);
+    if (databaseInfo.exists()) {
         // A learner who drops an old MyDatas.mdb beside the course copy made on the first start has lost
         // nothing yet: no word of that copy has been deleted.
-        if (hasAccess && sameBytes(folder.filePath(DatabaseName), course))
-            return bringOver(directory, course, true);
+        if (hasAccess && sameBytes(database, course))
+            return bringOver(directory, course, true, reader);
         return Ready{directory, std::nullopt};
     }
     if (hasAccess)
-        return bringOver(directory, course, false);
+        return bringOver(directory, course, false, reader);
     return seed(directory, course);
 }
 

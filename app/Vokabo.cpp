@@ -5,7 +5,7 @@
 #include "ProgramIcon.h"
 
 #include <QCommandLineParser>
-#include <QStandardPaths>
+#include <QDir>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
@@ -29,7 +29,7 @@ struct Options {
             QStringLiteral("Vokabo, a vocabulary trainer: see the Chinese meaning, type the English word.\n"
                            "The word database MyDatas.db and the settings Syset.ini live beside the program "
                            "when it has a MyDatas.db or MyDatas.mdb there, else in %1.")
-                .arg(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+                .arg(DataDirectory::perUserFolder(qgetenv("XDG_DATA_HOME"), QDir::homePath())));
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOption(dataDir);
@@ -76,13 +76,16 @@ int runVokabo(int argc, char* argv[])
     options.addTo(parser);
     parser.process(app);
 
-    QString requested = parser.value(options.dataDir);
-    if (requested.isEmpty())
-        requested = qEnvironmentVariable("VOKABO_DATA_DIR");
+    // Taken from the arguments as they came: the parser's text would hide bytes that are not UTF-8.
+    const auto requested = DataDirectory::requestedFolder(argc, argv, qgetenv("VOKABO_DATA_DIR"));
     const QString executable = QCoreApplication::applicationDirPath();
-    const QString directory = DataDirectory::choose(
-        {requested, executable, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)});
-    const auto prepared = DataDirectory::prepare(directory, DataDirectory::installedCourse(executable));
+    const auto prepared =
+        std::holds_alternative<Failure>(requested)
+            ? std::variant<DataDirectory::Ready, Failure>(std::get<Failure>(requested))
+            : DataDirectory::prepare(DataDirectory::choose({std::get<QString>(requested), executable,
+                                                            DataDirectory::perUserFolder(
+                                                                qgetenv("XDG_DATA_HOME"), QDir::homePath())}),
+                                     DataDirectory::installedCourse(executable));
     MessageBoxMessenger messages;
     if (const auto* failure = std::get_if<Failure>(&prepared)) {
         qCWarning(lcApp, "%s", qUtf8Printable(failure->detail));

@@ -2,12 +2,11 @@
 // record, and decrypting its two fields; and the menu's one read of the settings file.
 #include "FieldCipher.h"
 #include "SettingsFile.h"
+#include "WordDatabase.h"
 #include "WordStore.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -38,27 +37,15 @@ QString unitDatabase(int records)
         giveUp("no temporary directory");
 
     const QString file = dir.filePath(QStringLiteral("units-%1.db").arg(records));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("make"));
-        db.setDatabaseName(file);
-        if (!db.open())
-            giveUp("cannot create the database");
-        QSqlQuery query(db);
-        query.exec(QStringLiteral("CREATE TABLE word1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)"));
-        db.transaction();
-        query.prepare(QStringLiteral("INSERT INTO word1 VALUES (?, ?, ?)"));
-        constexpr int kinds = int(std::size(Words));
-        for (int i = 0; i < records; ++i) {
-            query.addBindValue(i + 1);
-            query.addBindValue(encodeField(QString::fromUtf8(Meanings[i % kinds])).value());
-            query.addBindValue(encodeField(QString::fromLatin1(Words[(i / kinds + i) % kinds])).value());
-            if (!query.exec())
-                giveUp("cannot fill the database");
-        }
-        db.commit();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("make"));
+    if (WordDatabase::create(file))
+        giveUp("cannot create the database");
+    std::vector<WordFile::Word> words;
+    constexpr int kinds = int(std::size(Words));
+    for (int i = 0; i < records; ++i)
+        words.push_back(
+            {QString::fromLatin1(Words[(i / kinds + i) % kinds]), QString::fromUtf8(Meanings[i % kinds])});
+    if (WordDatabase::addWords(file, *unitByTable(QStringLiteral("word1")), words, false))
+        giveUp("cannot fill the database");
     return made[records] = file;
 }
 

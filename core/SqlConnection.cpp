@@ -34,3 +34,30 @@ bool SqlConnection::open(const QString& file, Access access)
     lastError_ = db.lastError().text();
     return false;
 }
+
+SqlTransaction::SqlTransaction(QSqlDatabase db) : db_(std::move(db))
+{
+    open_ = db_.transaction();
+    if (!open_)
+        beginError_ = db_.lastError().text();
+}
+
+SqlTransaction::~SqlTransaction()
+{
+    if (open_)
+        db_.rollback();
+}
+
+std::optional<QString> SqlTransaction::commit()
+{
+    if (!open_)
+        return beginError_.value_or(QStringLiteral("the transaction is over"));
+    if (db_.commit()) {
+        open_ = false;
+        return std::nullopt;
+    }
+    const QString why = db_.lastError().text();
+    db_.rollback();
+    open_ = false;
+    return why;
+}

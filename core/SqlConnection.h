@@ -2,6 +2,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <optional>
 
 // One named Qt Sql connection to an SQLite file, removed again when it goes.
 class SqlConnection {
@@ -22,4 +23,24 @@ public:
 private:
     QString name_;
     QString lastError_;
+};
+
+// A transaction on a connection: begun when made, rolled back when it goes without commit().
+class SqlTransaction {
+public:
+    explicit SqlTransaction(QSqlDatabase db);
+    ~SqlTransaction();
+    SqlTransaction(const SqlTransaction&) = delete;
+    SqlTransaction& operator=(const SqlTransaction&) = delete;
+
+    // Why the transaction could not be begun; nothing when it is under way.
+    std::optional<QString> beginError() const { return beginError_; }
+    // Nothing when committed, else the reason (the database's, not an empty query error); the transaction
+    // is then rolled back.
+    [[nodiscard]] std::optional<QString> commit();
+
+private:
+    QSqlDatabase db_;
+    std::optional<QString> beginError_;
+    bool open_ = false;
 };

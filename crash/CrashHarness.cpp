@@ -10,6 +10,7 @@
 #include "Catalogue.h"
 #include "DrillEngine.h"
 #include "SqlConnection.h"
+#include "WordDatabase.h"
 #include "WordStore.h"
 
 #include <QCoreApplication>
@@ -177,27 +178,16 @@ bool makeDatabase(const QString& file)
 {
     QFile::remove(file);
     QFile::remove(file + QStringLiteral("-journal"));
-    if (!QFile(file).open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("cannot create %1").arg(file));
-    SqlConnection connection;
-    if (!connection.open(file, SqlConnection::Access::Write))
-        return fail(connection.lastError());
-    QSqlDatabase db = connection.database();
-    QSqlQuery query(db);
-    db.transaction();
+    if (auto failure = WordDatabase::create(file))
+        return fail(failure->detail);
+    std::vector<WordFile::Word> words;
+    for (int i = 1; i <= WordsPerUnit; ++i)
+        words.push_back({QStringLiteral("word%1").arg(i), QStringLiteral("词%1").arg(i)});
     for (const UnitRow& unit : UnitCatalogue()) {
-        query.exec(QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")
-                       .arg(unit.UnitTable));
-        for (int i = 1; i <= WordsPerUnit; ++i) {
-            query.prepare(
-                QStringLiteral("INSERT INTO %1 (chinese, english) VALUES (?, ?)").arg(unit.UnitTable));
-            query.addBindValue(*encodeField(QStringLiteral("词%1").arg(i)));
-            query.addBindValue(*encodeField(QStringLiteral("word%1").arg(i)));
-            if (!query.exec())
-                return fail(QStringLiteral("cannot fill %1").arg(file));
-        }
+        if (auto failure = WordDatabase::addWords(file, unit, words, false))
+            return fail(failure->detail);
     }
-    return db.commit() || fail(QStringLiteral("cannot commit %1").arg(file));
+    return true;
 }
 
 // Opens the database as the next start of the program would, which rolls back a delete that was cut off.
@@ -215,14 +205,13 @@ std::optional<Rows> checkedRows(const QString& file)
         return std::nullopt;
     }
     Rows rows;
-    for (const UnitRow& unit : UnitCatalogue()) {
-        if (!query.exec(QStringLiteral("SELECT id FROM ") + unit.UnitTable)) {
-            (void)fail(QStringLiteral("cannot read %1").arg(unit.UnitTable));
-            return std::nullopt;
-        }
-        while (query.next())
-            rows.insert(unit.UnitTable + u' ' + query.value(0).toString());
+    const auto words = WordStore::readWords(file);
+    if (const auto* failure = std::get_if<Failure>(&words)) {
+        (void)fail(QStringLiteral("cannot read %1: %2").arg(file, failure->detail));
+        return std::nullopt;
     }
+    for (const StoredWord& word : std::get<std::vector<StoredWord>>(words))
+        rows.insert(word.location.table + u' ' + QString::number(word.location.rowid));
     return rows;
 }
 

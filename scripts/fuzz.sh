@@ -12,10 +12,12 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]] || ((seconds == 0)); then
     exit 2
 fi
 build=${VOKABO_FUZZ_BUILD_DIR:-build-fuzz}
-targets=(fuzz_field fuzz_settings fuzz_date_text fuzz_word_list)
+targets=(fuzz_field fuzz_settings fuzz_date_text fuzz_word_list fuzz_access_reader)
 # A word list of 512 bytes (some thirty lines) reaches all of the parser; longer ones only repeat its words
-# through the cipher, and brought the target down to a few hundred inputs a second.
-declare -A options=([fuzz_word_list]=-max_len=512)
+# through the cipher, and brought the target down to a few hundred inputs a second. The Access files start
+# from the samples of the tests (up to 3 MB; the mutations of the small ones are what matter).
+declare -A options=([fuzz_word_list]=-max_len=512 [fuzz_access_reader]=-max_len=150000)
+declare -A seeds=([fuzz_access_reader]=testsupport/fixtures/mdb)
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -DVOKABO_FUZZ=ON -DBUILD_TESTING=OFF -DVOKABO_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -33,7 +35,7 @@ for target in "${targets[@]}"; do
     mkdir -p "$corpus" "$findings"
     # The first corpus folder collects what the run finds; the seeds in the repository are only read.
     if "$build/bin/$target" ${options[$target]:-} -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-        -artifact_prefix="$findings/" "$corpus" "fuzz/corpus/$target" >"$log" 2>&1; then
+        -artifact_prefix="$findings/" "$corpus" "${seeds[$target]:-fuzz/corpus/$target}" >"$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
         speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
         echo "$target: ${runs:-?} executions in ${seconds} s (${speed:-?}/s), no findings"

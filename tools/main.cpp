@@ -1,6 +1,7 @@
 // vokabo-words: makes, fills, exports and checks word databases from the command line.
 #include "AccessImport.h"
 #include "CourseCheck.h"
+#include "DataDirectory.h"
 #include "Logging.h"
 #include "WordDatabase.h"
 
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -217,7 +217,11 @@ int runImportMdb(const QCommandLineParser&, const QStringList& arguments)
         return Failed;
     }
     int words = 0;
-    const auto& units = std::get<std::vector<AccessImport::ImportedUnit>>(result);
+    const auto& imported = std::get<AccessImport::Imported>(result);
+    for (const QString& table : imported.refused)
+        tell(QStringLiteral("%1: not one field of table %2 is enciphered text; it was not imported")
+                 .arg(arguments[0], table));
+    const auto& units = imported.units;
     for (const AccessImport::ImportedUnit& imported : units) {
         print(stdout, QStringLiteral("%1 (%2): %3 words\n")
                           .arg(imported.unit.UnitTable, imported.unit.caption)
@@ -263,8 +267,10 @@ const QList<Command>& commands()
              "Each field must be non-empty, have no control characters, be in the GBK character set\n"
              "and take at most 255 bytes in GBK (255 letters or 127 Chinese characters).\n"
              "\n"
-             "The import is one transaction: when any line is bad, every bad line is reported as\n"
-             "FILE:LINE: reason, and nothing is written. DB must exist already ('vokabo-words create').\n"
+             "The import is one transaction: when any line is bad, the first 100 problems are reported\n"
+             "as FILE:LINE: reason, then their number, and nothing is written. A line longer than 64 KB\n"
+             "is bad, and a unit holds at most 100,000 words. DB must exist already ('vokabo-words "
+             "create').\n"
              "FILE may be - for the standard input."),
          {{QStringLiteral("DB"), QStringLiteral("The word database.")},
           {QStringLiteral("UNIT"), QStringLiteral("The unit: ") + UnitHelp + u'.'},
@@ -338,9 +344,15 @@ const QList<Command>& commands()
              "copied as they are: both files keep the words in the same enciphered form. Units that\n"
              "OLD.mdb lacks are left as they are. A database password does not stop the import.\n"
              "\n"
+             "The records come in the order Access reads them; deleted records are left out. A word\n"
+             "table none of whose fields is enciphered text is not a unit: it is reported and left out.\n"
+             "OLD.mdb is read by vokabo-mdb-reader, a process of its own with limits of time and\n"
+             "memory, so that a damaged file cannot bring this command down.\n"
+             "\n"
              "Prints one line per unit imported and the total. When OLD.mdb cannot be read (missing,\n"
-             "not an Access database, a word table with fewer than 3 columns, a damaged file) or DB\n"
-             "cannot be written, nothing is imported: DB changes in one transaction or not at all.\n"
+             "not an Access database, a word table with fewer than 3 columns, a damaged file, the\n"
+             "reader failing) or DB cannot be written, nothing is imported: DB changes in one\n"
+             "transaction or not at all, and the exit status is 1.\n"
              "DB must exist already ('vokabo-words create'); OLD.mdb is only read."),
          {{QStringLiteral("OLD.mdb"), QStringLiteral("The Access word database.")},
           {QStringLiteral("DB"), QStringLiteral("The word database to bring the units into.")}},
@@ -376,12 +388,12 @@ QString generalHelp()
                            "'%2 help COMMAND' or '%2 COMMAND --help' tells more about a command.\n")
                 .arg(UnitHelp, Program);
     text += QStringLiteral("\nVokabo keeps the learner's words in MyDatas.db beside the program\n"
-                           "when there is one (a build tree or a portable copy), else in\n"
+                           "when there is one (a portable copy), else in\n"
                            "  %1\n"
                            "made from the installed course on the first start; 'vokabo --data-dir DIR'\n"
                            "or the environment variable VOKABO_DATA_DIR chooses another folder.\n")
-                .arg(QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-                         .filePath(QStringLiteral("vokabo/MyDatas.db")));
+                .arg(QDir(DataDirectory::perUserFolder(qgetenv("XDG_DATA_HOME"), QDir::homePath()))
+                         .filePath(QStringLiteral("MyDatas.db")));
     return text;
 }
 

@@ -2,6 +2,7 @@
 
 #include "FieldCipher.h"
 #include "SqlConnection.h"
+#include "WordSql.h"
 #include "WordStore.h"
 
 #include <QDir>
@@ -20,6 +21,7 @@ namespace WordDatabase {
 
 namespace {
 
+using WordFile::MaxUnitWords;
 using WordFile::Word;
 
 Failure failure(const QString& message)
@@ -44,14 +46,8 @@ Result<std::unique_ptr<SqlConnection>> openExisting(const QString& file, SqlConn
         return failure(QStringLiteral("%1 is not a file").arg(file));
 
     auto connection = std::make_unique<SqlConnection>();
-    if (!connection->open(file, access))
-        return failure(QStringLiteral("cannot open %1: %2").arg(file, connection->lastError()));
-    QSqlDatabase db = connection->database();
-    // SQLite opens any file; the first read tells whether it is a database.
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-        return failure(
-            QStringLiteral("%1 is not an SQLite database: %2").arg(file, query.lastError().text()));
+    if (const auto why = WordSql::open(*connection, file, access))
+        return failure(QStringLiteral("%1: %2").arg(file, *why));
     return connection;
 }
 
@@ -243,21 +239,16 @@ Result<ReadUnit> readRecords(const QString& file, const UnitRow& unit)
 std::optional<QString> insertWords(const QSqlDatabase& db, const QString& table,
                                    const std::vector<Word>& words)
 {
-    QSqlQuery insert(db);
-    if (!insert.prepare(QStringLiteral("INSERT INTO ") + table +
-                        QStringLiteral(" (chinese, english) VALUES (?, ?)")))
-        return insert.lastError().text();
+    std::vector<WordSql::Fields> records;
+    records.reserve(words.size());
     for (const Word& word : words) {
         const auto chinese = encodeField(word.chinese);
         const auto english = encodeField(word.english);
         if (!chinese || !english)
             return QStringLiteral("'%1' cannot be encoded").arg(word.english);
-        insert.addBindValue(*chinese);
-        insert.addBindValue(*english);
-        if (!insert.exec())
-            return insert.lastError().text();
+        records.push_back({*chinese, *english});
     }
-    return std::nullopt;
+    return WordSql::insert(db, table, records);
 }
 
 // Writes the twenty unit tables, with the words of each unit when `units` has them, into an empty file.
@@ -270,8 +261,9 @@ std::optional<Failure> build(const QString& file, const std::vector<std::vector<
     const auto cannot = [&](const QString& why) {
         return failure(QStringLiteral("cannot write %1: %2").arg(file, why));
     };
-    if (!db.transaction())
-        return cannot(db.lastError().text());
+    SqlTransaction transaction(db);
+    if (const auto why = transaction.beginError())
+        return cannot(*why);
     for (size_t i = 0; i < UnitCatalogue().size(); ++i) {
         const QString& table = UnitCatalogue()[i].UnitTable;
         std::optional<QString> error;
@@ -282,16 +274,11 @@ std::optional<Failure> build(const QString& file, const std::vector<std::vector<
         }
         if (!error && i < units.size())
             error = insertWords(db, table, units[i]);
-        if (error) {
-            db.rollback();
+        if (error)
             return cannot(*error);
-        }
     }
-    if (!db.commit()) {
-        const QString why = db.lastError().text();
-        db.rollback();
-        return cannot(why);
-    }
+    if (const auto why = transaction.commit())
+        return cannot(*why);
     return std::nullopt;
 }
 
@@ -326,21 +313,14 @@ std::optional<Failure> create(const QString& databaseFile)
     return std::nullopt;
 }
 
-Result<int> importFile(const QString& databaseFile, const UnitRow& unit, const QString& wordFile,
-                       WordFile::Format format, bool replace)
+std::optional<Failure> makeUnitTables(const QString& emptyFile)
 {
-    if (!occupied(databaseFile))
-        return failure(QStringLiteral("%1 does not exist; make it first with 'vokabo-words create %1'")
-                           .arg(databaseFile));
-    WordFile::Parsed parsed = WordFile::read(wordFile, format);
-    if (!parsed.problems.isEmpty()) {
-        parsed.problems.append(
-            QStringLiteral("%1 bad line(s) in %2; nothing was imported")
-                .arg(parsed.problems.size())
-                .arg(wordFile == QStringLiteral("-") ? QStringLiteral("<stdin>") : wordFile));
-        return Failure{QString(), parsed.problems.join(u'\n')};
-    }
+    return build(emptyFile, {});
+}
 
+std::optional<Failure> addWords(const QString& databaseFile, const UnitRow& unit,
+                                const std::vector<Word>& words, bool replace)
+{
     auto opened = openExisting(databaseFile, SqlConnection::Access::Write);
     if (Failure* error = std::get_if<Failure>(&opened))
         return std::move(*error);
@@ -351,23 +331,85 @@ Result<int> importFile(const QString& databaseFile, const UnitRow& unit, const Q
         return failure(QStringLiteral("cannot write %1 to %2: %3; nothing was imported")
                            .arg(unitName(unit), databaseFile, why));
     };
-    if (!db.transaction())
-        return cannot(db.lastError().text());
-    std::optional<QString> error;
+    SqlTransaction transaction(db);
+    if (const auto why = transaction.beginError())
+        return cannot(*why);
+    if (!replace) {
+        QSqlQuery count(db);
+        if (!count.exec(QStringLiteral("SELECT count(*) FROM ") + WordSql::quoted(unit.UnitTable)) ||
+            !count.next())
+            return cannot(count.lastError().text());
+        if (const qint64 total = count.value(0).toLongLong() + qint64(words.size()); total > MaxUnitWords)
+            return failure(QStringLiteral("%1 would hold %L2 words, more than the %L3 a unit may hold; "
+                                          "nothing was imported")
+                               .arg(unitName(unit))
+                               .arg(total)
+                               .arg(MaxUnitWords));
+    }
+    if (words.size() > size_t(MaxUnitWords))
+        return failure(QStringLiteral("%L1 words are more than the %L2 a unit may hold; nothing was imported")
+                           .arg(words.size())
+                           .arg(MaxUnitWords));
     if (replace) {
         QSqlQuery empty(db);
-        if (!empty.exec(QStringLiteral("DELETE FROM ") + unit.UnitTable))
-            error = empty.lastError().text();
+        if (!empty.exec(QStringLiteral("DELETE FROM ") + WordSql::quoted(unit.UnitTable)))
+            return cannot(empty.lastError().text());
     }
-    if (!error)
-        error = insertWords(db, unit.UnitTable, parsed.words);
-    if (!error && !db.commit())
-        error = db.lastError().text();
-    if (error) {
-        db.rollback();
-        return cannot(*error);
+    if (const auto why = insertWords(db, unit.UnitTable, words))
+        return cannot(*why);
+    if (const auto why = transaction.commit())
+        return cannot(*why);
+    return std::nullopt;
+}
+
+Result<int> importFile(const QString& databaseFile, const UnitRow& unit, const QString& wordFile,
+                       WordFile::Format format, bool replace)
+{
+    if (!occupied(databaseFile))
+        return failure(QStringLiteral("%1 does not exist; make it first with 'vokabo-words create %1'")
+                           .arg(databaseFile));
+    WordFile::Parsed parsed = WordFile::read(wordFile, format);
+    if (parsed.problemCount > 0) {
+        const QString name = wordFile == QStringLiteral("-") ? QStringLiteral("<stdin>") : wordFile;
+        QString summary = QString::number(parsed.problemCount) + QStringLiteral(" problem(s) in ") + name;
+        if (parsed.problemCount > parsed.problems.size())
+            summary += QStringLiteral(", the first %1 shown").arg(parsed.problems.size());
+        parsed.problems.append(summary + QStringLiteral("; nothing was imported"));
+        return Failure{QString(), parsed.problems.join(u'\n')};
     }
+    if (auto error = addWords(databaseFile, unit, parsed.words, replace))
+        return std::move(*error);
     return int(parsed.words.size());
+}
+
+std::optional<Failure> replaceUnits(const QString& databaseFile, const std::vector<StoredUnit>& units)
+{
+    const auto cannot = [&](const QString& why) {
+        return Failure{QStringLiteral("词库无法写入"),
+                       QStringLiteral("cannot write %1: %2").arg(databaseFile, why)};
+    };
+    if (!QFileInfo(databaseFile).isFile())
+        return cannot(QStringLiteral("the file does not exist"));
+    SqlConnection connection;
+    if (const auto why = WordSql::open(connection, databaseFile, SqlConnection::Access::Write))
+        return cannot(*why);
+    QSqlDatabase db = connection.database();
+    SqlTransaction transaction(db);
+    if (const auto why = transaction.beginError())
+        return cannot(*why);
+    for (const StoredUnit& unit : units) {
+        const QString& table = unit.unit.UnitTable;
+        if (db.record(table).isEmpty())
+            return cannot(QStringLiteral("there is no table %1").arg(table));
+        QSqlQuery empty(db);
+        if (!empty.exec(QStringLiteral("DELETE FROM ") + WordSql::quoted(table)))
+            return cannot(QStringLiteral("%1: %2").arg(table, empty.lastError().text()));
+        if (const auto why = WordSql::insert(db, table, unit.records))
+            return cannot(*why);
+    }
+    if (const auto why = transaction.commit())
+        return cannot(*why);
+    return std::nullopt;
 }
 
 Result<std::vector<Word>> readUnit(const QString& databaseFile, const UnitRow& unit)

@@ -3,6 +3,7 @@
 #include "Catalogue.h"
 #include "Failure.h"
 #include "WordFile.h"
+#include "WordSql.h"
 
 #include <QByteArray>
 #include <QString>
@@ -20,6 +21,22 @@ std::optional<UnitRow> resolveUnit(const QString& text);
 
 // A new database with the twenty empty unit tables. An existing file is never touched.
 std::optional<Failure> create(const QString& databaseFile);
+
+// The twenty empty unit tables in an existing empty file, such as a new database about to be put in place.
+std::optional<Failure> makeUnitTables(const QString& emptyFile);
+
+// Adds words to a unit in one transaction; `replace` empties the unit first.
+std::optional<Failure> addWords(const QString& databaseFile, const UnitRow& unit,
+                                const std::vector<WordFile::Word>& words, bool replace);
+
+// A unit's records as another file stored them: the enciphered fields, copied as they are.
+struct StoredUnit {
+    UnitRow unit;
+    std::vector<WordSql::Fields> records;
+};
+// Replaces each of the units with its records in one transaction: on failure the file is unchanged. The
+// unit tables must be there already.
+std::optional<Failure> replaceUnits(const QString& databaseFile, const std::vector<StoredUnit>& units);
 
 // Adds the words of a word list to a unit in one transaction; nothing is written when any line is bad.
 // `replace` empties the unit first. The number of words added.

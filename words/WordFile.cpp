@@ -2,6 +2,7 @@
 
 #include "FieldCipher.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -130,22 +131,40 @@ std::optional<QString> fieldProblem(const QString& text)
     return std::nullopt;
 }
 
-Parsed parse(const QByteArray& content, const QString& fileName, Format format)
+Parsed parse(QIODevice& input, const QString& fileName, Format format)
 {
     Parsed parsed;
-    QByteArray text = content;
-    if (text.startsWith("\xEF\xBB\xBF"))
-        text.remove(0, 3);
-    const QList<QByteArray> lines = text.split('\n');
     bool seenData = false;
-    for (qsizetype index = 0; index < lines.size(); ++index) {
+    bool firstLine = true;
+    for (int number = 1; !input.atEnd(); ++number) {
         const auto problem = [&](const QString& reason) {
-            parsed.problems.append(QStringLiteral("%1:%2: %3").arg(fileName).arg(index + 1).arg(reason));
+            ++parsed.problemCount;
+            if (parsed.problems.size() < MaxReportedProblems)
+                parsed.problems.append(fileName + u':' + QString::number(number) + QStringLiteral(": ") +
+                                       reason);
         };
-        QByteArray bytes = lines[index];
+        QByteArray bytes = input.readLine(MaxLineBytes + 1);
+        if (bytes.isEmpty() && input.atEnd())
+            break;
+        if (!bytes.endsWith('\n') && !input.atEnd()) {
+            // Read on to the end of the line in pieces: a line this long is no word.
+            QByteArray rest;
+            do
+                rest = input.readLine(MaxLineBytes + 1);
+            while (!rest.isEmpty() && !rest.endsWith('\n'));
+            problem(QStringLiteral("longer than %1 bytes").arg(MaxLineBytes));
+            firstLine = false;
+            continue;
+        }
+        if (bytes.endsWith('\n'))
+            bytes.chop(1);
         if (bytes.endsWith('\r'))
             bytes.chop(1);
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        if (firstLine && bytes.startsWith("\xEF\xBB\xBF"))
+            bytes.remove(0, 3);
+        firstLine = false;
+        // Stateless: a sequence cut off at the end of the line is an error, not something to wait for.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString line = utf8.decode(bytes);
         if (utf8.hasError()) {
             problem(QStringLiteral("not valid UTF-8"));
@@ -197,10 +216,24 @@ Parsed parse(const QByteArray& content, const QString& fileName, Format format)
             problem(QStringLiteral("English word: ") + *englishProblem);
         if (chineseProblem)
             problem(QStringLiteral("Chinese meaning: ") + *chineseProblem);
-        if (!englishProblem && !chineseProblem)
-            parsed.words.push_back(word);
+        if (englishProblem || chineseProblem)
+            continue;
+        if (parsed.words.size() == size_t(MaxUnitWords)) {
+            // Nothing would be imported: reading on would only take time and memory.
+            problem(QStringLiteral("more than %L1 words; a unit holds at most %L1").arg(MaxUnitWords));
+            break;
+        }
+        parsed.words.push_back(word);
     }
     return parsed;
+}
+
+Parsed parse(const QByteArray& content, const QString& fileName, Format format)
+{
+    QBuffer buffer;
+    buffer.setData(content);
+    buffer.open(QIODevice::ReadOnly);
+    return parse(buffer, fileName, format);
 }
 
 Parsed read(const QString& path, Format format)
@@ -210,8 +243,8 @@ Parsed read(const QString& path, Format format)
     const bool opened =
         standardInput ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
     if (!opened)
-        return {{}, {QStringLiteral("%1: cannot read: %2").arg(path, file.errorString())}};
-    return parse(file.readAll(), standardInput ? QStringLiteral("<stdin>") : path, format);
+        return {{}, {path + QStringLiteral(": cannot read: ") + file.errorString()}, 1};
+    return parse(file, standardInput ? QStringLiteral("<stdin>") : path, format);
 }
 
 std::optional<QString> tsvProblem(const Word& word, bool firstLine)

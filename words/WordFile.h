@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -22,16 +23,26 @@ enum class Format { Detect, Csv, Tsv };
 // in a word list needs more than this.
 inline constexpr int MaxFieldBytes = 255;
 
+// The most words a unit may hold: a list of more is refused (a unit is read whole when it is opened).
+inline constexpr int MaxUnitWords = 100'000;
+// Problems reported in full; the others are counted.
+inline constexpr int MaxReportedProblems = 100;
+// The longest line read; a longer one is a problem, read past in pieces.
+inline constexpr int MaxLineBytes = 64 * 1024;
+
 struct Parsed {
     std::vector<Word> words;
-    QStringList problems; // "FILE:LINE: reason", in line order
+    QStringList problems; // "FILE:LINE: reason", in line order: the first MaxReportedProblems
+    int problemCount = 0; // all of them
 };
 
-// Reads a word list. Every bad line is reported; `words` holds the good ones and is only of use when
-// there are no problems.
+// Reads a word list line by line, in memory bounded by MaxUnitWords words and the reported problems.
+// Every bad line is counted; `words` holds the good ones and is only of use when there are no problems.
+// Past MaxUnitWords words, reading stops with a problem.
+Parsed parse(QIODevice& input, const QString& fileName, Format format);
 Parsed parse(const QByteArray& content, const QString& fileName, Format format);
 
-// parse() on the contents of a file, or of the standard input for "-".
+// parse() on a file, or on the standard input for "-".
 Parsed read(const QString& path, Format format);
 
 // Why `text` cannot be stored as a field; nothing when it can.

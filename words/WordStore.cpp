@@ -1,6 +1,7 @@
 #include "WordStore.h"
 
 #include "SqlConnection.h"
+#include "WordSql.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -145,6 +146,9 @@ std::variant<std::unique_ptr<SqlConnection>, Failure>
 openConnection(const QString& databaseFile, SqlConnection::Access access = SqlConnection::Access::Write)
 {
     const QString file = QDir::toNativeSeparators(databaseFile);
+    if (QFileInfo(databaseFile).isDir())
+        return failure(Kind::Missing, QStringLiteral("词库 %1 是一个文件夹，不是词库文件").arg(file),
+                       QStringLiteral("%1 is a folder, not a word database").arg(databaseFile));
     if (!QFileInfo(databaseFile).isFile())
         return failure(Kind::Missing, QStringLiteral("找不到词库文件 %1").arg(file),
                        QStringLiteral("%1 does not exist").arg(databaseFile));
@@ -153,14 +157,8 @@ openConnection(const QString& databaseFile, SqlConnection::Access access = SqlCo
         return failure(Kind::NotADatabase, QStringLiteral("%1 不是词库文件").arg(file),
                        QStringLiteral("%1 is not a word database: %2").arg(databaseFile, why));
     };
-    if (!connection->open(databaseFile, access))
-        return notADatabase(connection->lastError());
-    if (access == SqlConnection::Access::Write) {
-        QSqlQuery query(connection->database());
-        if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL")) ||
-            !query.exec(QStringLiteral("PRAGMA secure_delete=ON")))
-            return notADatabase(query.lastError().text());
-    }
+    if (const auto why = WordSql::open(*connection, databaseFile, access))
+        return notADatabase(*why);
     return connection;
 }
 

@@ -1,8 +1,10 @@
 #include "Catalogue.h"
 #include "DataDirectory.h"
+#include "FieldCipher.h"
 #include "TestSupport.h"
 #include "WordStore.h"
 
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -65,6 +67,16 @@ QStringList answers(const QString& file, const QString& table)
     return result;
 }
 
+// A stand-in for the Access reader: a shell script.
+QString fakeReader(const QString& directory, const QByteArray& body)
+{
+    const QString path = QDir(directory).filePath("reader.sh");
+    if (!write(path, "#!/bin/sh\n" + body + '\n') ||
+        !QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner))
+        return {};
+    return path;
+}
+
 bool ownersOnly(const QString& path)
 {
     namespace fs = std::filesystem;
@@ -97,6 +109,15 @@ private slots:
     void bringsOverAnOldAccessDatabase();
     void failureLeavesNothingBehind_data();
     void failureLeavesNothingBehind();
+    void perUserFolderFollowsTheXdgRule_data();
+    void perUserFolderFollowsTheXdgRule();
+    void requestedFolderMustBeUtf8_data();
+    void requestedFolderMustBeUtf8();
+    void damagedAccessFileIsToldOnce_data();
+    void damagedAccessFileIsToldOnce();
+    void importThatAnotherStartOvertookIsNotTold();
+    void staleDraftsAreRemoved();
+    void folderInTheDatabasesPlaceIsRefused();
 };
 
 void TestDataDirectory::choosesTheFirstThatApplies_data()
@@ -169,7 +190,7 @@ void TestDataDirectory::bringsOverAnOldAccessDatabase()
     QTemporaryDir directory;
     const QString access = directory.filePath("MyDatas.mdb");
     const QString database = directory.filePath("MyDatas.db");
-    QVERIFY(QFile::copy(Fixtures + "/word11-jet4.mdb", access));
+    QVERIFY(QFile::copy(Fixtures + "/word12-overflow.mdb", access));
     if (!present.isEmpty()) {
         QVERIFY(QFile::copy(course_, database));
         if (present == "used copy") {
@@ -187,16 +208,17 @@ void TestDataDirectory::bringsOverAnOldAccessDatabase()
         DataDirectory::prepare(directory.path(), withCourse ? course_ : directory.filePath("none"));
     QVERIFY(std::holds_alternative<DataDirectory::Ready>(result));
     const auto& ready = std::get<DataDirectory::Ready>(result);
-    QCOMPARE(contents(access), contents(Fixtures + "/word11-jet4.mdb"));
+    QCOMPARE(contents(access), contents(Fixtures + "/word12-overflow.mdb"));
     if (!imported) {
         QVERIFY(!ready.notice);
         QCOMPARE(contents(database), before);
         return;
     }
     QVERIFY(ready.notice);
-    QCOMPARE(*ready.notice, QStringLiteral("已从旧词库 %1 导入 1 个单元，共 2 个单词。").arg(access));
-    QCOMPARE(answers(database, "word11"), (QStringList{"2", "0"}));
-    QCOMPARE(answers(database, "word12").size(), withCourse ? 50 : 0);
+    QCOMPARE(*ready.notice, QStringLiteral("已从旧词库 %1 导入 1 个单元，共 7 个单词。").arg(access));
+    QCOMPARE(answers(database, "word12").value(0), "C5204CA12D88DF7DC292069A68B775A4");
+    QCOMPARE(answers(database, "word12").size(), 7);
+    QCOMPARE(answers(database, "word11").size(), withCourse ? 50 : 0);
     QCOMPARE(answers(database, "word20").size(), withCourse ? 50 : 0);
     QVERIFY(ownersOnly(database));
     QCOMPARE(entries(directory.path()), (QStringList{"MyDatas.db", "MyDatas.mdb"}));
@@ -255,6 +277,161 @@ void TestDataDirectory::failureLeavesNothingBehind()
     QVERIFY(!QFileInfo::exists(directory + "/MyDatas.db"));
     const QStringList left = QFileInfo(directory).isDir() ? entries(directory) : QStringList();
     QCOMPARE(left, trouble == "bad mdb" ? QStringList{"MyDatas.mdb"} : QStringList{});
+}
+
+void TestDataDirectory::perUserFolderFollowsTheXdgRule_data()
+{
+    QTest::addColumn<QByteArray>("xdgDataHome");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("not set") << QByteArray() << "/home/learner/.local/share/vokabo";
+    QTest::newRow("absolute") << QByteArray("/data/share") << "/data/share/vokabo";
+    QTest::newRow("relative, to be ignored") << QByteArray("share") << "/home/learner/.local/share/vokabo";
+}
+
+void TestDataDirectory::perUserFolderFollowsTheXdgRule()
+{
+    QFETCH(QByteArray, xdgDataHome);
+    QFETCH(QString, folder);
+    QCOMPARE(DataDirectory::perUserFolder(xdgDataHome, "/home/learner"), folder);
+}
+
+void TestDataDirectory::requestedFolderMustBeUtf8_data()
+{
+    QTest::addColumn<QByteArrayList>("arguments");
+    QTest::addColumn<QByteArray>("environment");
+    QTest::addColumn<QString>("folder"); // "refused" for a failure
+    QTest::newRow("neither") << QByteArrayList{} << QByteArray() << "";
+    QTest::newRow("option") << QByteArrayList{"--data-dir", "/词库"} << QByteArray("/env") << "/词库";
+    QTest::newRow("option with =") << QByteArrayList{"--data-dir=/a", "--data-dir=/b"} << QByteArray()
+                                   << "/b";
+    QTest::newRow("environment") << QByteArrayList{} << QByteArray("/env") << "/env";
+    QTest::newRow("option not UTF-8")
+        << QByteArrayList{"--data-dir", "/\xb4\xca\xbf\xe2"} << QByteArray() << "refused";
+    QTest::newRow("environment not UTF-8") << QByteArrayList{} << QByteArray("/\xb4\xca") << "refused";
+}
+
+void TestDataDirectory::requestedFolderMustBeUtf8()
+{
+    QFETCH(QByteArrayList, arguments);
+    QFETCH(QByteArray, environment);
+    QFETCH(QString, folder);
+    std::vector<const char*> argv{"vokabo"};
+    for (const QByteArray& argument : arguments)
+        argv.push_back(argument.constData());
+    const auto result = DataDirectory::requestedFolder(int(argv.size()), argv.data(), environment);
+    if (folder == "refused") {
+        QVERIFY(std::holds_alternative<Failure>(result));
+        QVERIFY(std::get<Failure>(result).message.contains("UTF-8"));
+    } else {
+        QCOMPARE(std::get<QString>(result), folder);
+    }
+}
+
+void TestDataDirectory::damagedAccessFileIsToldOnce_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<int>("keptBytes");     // 0: all of it
+    QTest::addColumn<int>("damagedByte");   // set to 0x80; -1 for none
+    QTest::addColumn<QByteArray>("reader"); // a stand-in for the reader; empty: the reader
+    QTest::newRow("a usage map pointer that crashes libmdb")
+        << "word11-with-password.mdb" << 0 << 0x2d037 << QByteArray();
+    QTest::newRow("a file cut where libmdb loops")
+        << "word11-with-password.mdb" << 248512 << -1 << QByteArray();
+    QTest::newRow("a file cut where libmdb loops and warns")
+        << "word11-jet4.mdb" << 2891776 << -1 << QByteArray();
+    QTest::newRow("the reader crashes") << "word12-overflow.mdb" << 0 << -1 << QByteArray("kill -SEGV $$");
+}
+
+// Whatever reading MyDatas.mdb does, the program starts with the course, says so once, and leaves the file
+// as it is; it reads the file again only once it has changed.
+void TestDataDirectory::damagedAccessFileIsToldOnce()
+{
+    QFETCH(QString, fixture);
+    QFETCH(int, keptBytes);
+    QFETCH(int, damagedByte);
+    QFETCH(QByteArray, reader);
+    QTemporaryDir directory;
+    const QString access = directory.filePath("MyDatas.mdb");
+    QByteArray bytes = contents(Fixtures + '/' + fixture);
+    if (keptBytes)
+        bytes.truncate(keptBytes);
+    if (damagedByte >= 0)
+        bytes[damagedByte] = char(0x80);
+    QVERIFY(write(access, bytes));
+    QTemporaryDir scripts;
+    const QString program =
+        reader.isEmpty() ? DataDirectory::installedReader() : fakeReader(scripts.path(), reader);
+
+    QElapsedTimer clock;
+    clock.start();
+    const auto first = DataDirectory::prepare(directory.path(), course_, program);
+    QVERIFY2(clock.elapsed() < 15'000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(std::holds_alternative<DataDirectory::Ready>(first));
+    const auto& notice = std::get<DataDirectory::Ready>(first).notice;
+    QVERIFY(notice);
+    QVERIFY2(notice->startsWith("旧词库 MyDatas.mdb 无法读取："), qPrintable(*notice));
+    QCOMPARE(contents(directory.filePath("MyDatas.db")), contents(course_));
+    QCOMPARE(contents(access), bytes);
+
+    QFile::remove(directory.filePath("MyDatas.db"));
+    const auto second = DataDirectory::prepare(directory.path(), course_, program);
+    QVERIFY(std::holds_alternative<DataDirectory::Ready>(second));
+    QVERIFY(!std::get<DataDirectory::Ready>(second).notice);
+    QCOMPARE(contents(directory.filePath("MyDatas.db")), contents(course_));
+    if (!reader.isEmpty()) {
+        QFile::remove(directory.filePath("MyDatas.db"));
+        QVERIFY(write(access, bytes + "changed"));
+        const auto third = DataDirectory::prepare(directory.path(), course_, program);
+        QVERIFY(std::holds_alternative<DataDirectory::Ready>(third));
+        QVERIFY(std::get<DataDirectory::Ready>(third).notice);
+    }
+}
+
+// Another start of the program put its word database in place while this one was importing: this one's
+// import is not the one in use, and is not told as if it were.
+void TestDataDirectory::importThatAnotherStartOvertookIsNotTold()
+{
+    QTemporaryDir directory;
+    QVERIFY(QFile::copy(Fixtures + "/word12-overflow.mdb", directory.filePath("MyDatas.mdb")));
+    const QByteArray field = encodeField(QStringLiteral("苹果")).value().toLatin1();
+    const QByteArray script = "cp '" + QFile::encodeName(course_) + "' \"$(dirname \"$1\")/MyDatas.db\"\n" +
+                              "printf 'V 19\\nvokabo-mdb-reader 1\\nT 8\\nword12\\t3\\nS 32\\n" + field +
+                              "\\nS 32\\n" + field + "\\nZ 0\\n\\n'";
+    QTemporaryDir scripts;
+    const auto result = DataDirectory::prepare(directory.path(), course_, fakeReader(scripts.path(), script));
+    QVERIFY(std::holds_alternative<DataDirectory::Ready>(result));
+    QVERIFY(!std::get<DataDirectory::Ready>(result).notice);
+    QCOMPARE(contents(directory.filePath("MyDatas.db")), contents(course_));
+    QCOMPARE(entries(directory.path()), (QStringList{"MyDatas.db", "MyDatas.mdb"}));
+}
+
+// Copies that interrupted starts left behind go; a copy still being written and the learner's files stay.
+void TestDataDirectory::staleDraftsAreRemoved()
+{
+    QTemporaryDir directory;
+    QVERIFY(QFile::copy(course_, directory.filePath("MyDatas.db")));
+    const QStringList names{".MyDatas.db.Ab12Cd", ".MyDatas.db.fresh1", ".MyDatas.db.backup1",
+                            "MyDatas.db.Ab12Cd"};
+    for (const QString& name : names) {
+        QFile file(directory.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (name != ".MyDatas.db.fresh1")
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-120),
+                                     QFileDevice::FileModificationTime));
+    }
+    QVERIFY(std::holds_alternative<DataDirectory::Ready>(DataDirectory::prepare(directory.path(), course_)));
+    QCOMPARE(entries(directory.path()),
+             (QStringList{".MyDatas.db.backup1", ".MyDatas.db.fresh1", "MyDatas.db", "MyDatas.db.Ab12Cd"}));
+}
+
+void TestDataDirectory::folderInTheDatabasesPlaceIsRefused()
+{
+    QTemporaryDir directory;
+    QVERIFY(QDir(directory.path()).mkdir("MyDatas.db"));
+    const auto result = DataDirectory::prepare(directory.path(), course_);
+    QVERIFY(std::holds_alternative<Failure>(result));
+    QVERIFY2(std::get<Failure>(result).message.contains("是一个文件夹"),
+             qPrintable(std::get<Failure>(result).message));
 }
 
 QTEST_GUILESS_MAIN(TestDataDirectory)

@@ -1,6 +1,7 @@
 #!/bin/sh
 # The program of an install, started with an empty home folder, makes ~/.local/share/vokabo from the
-# installed course and shows the menu; a later start keeps the learner's file.   first-start.sh CMAKE BUILD_DIR
+# installed course and shows the menu; a later start keeps the learner's file; the installed word tool
+# reads Access files through the installed reader.   first-start.sh CMAKE BUILD_DIR
 set -eu
 cmake=$1 build=$2
 work=$(mktemp -d)
@@ -24,6 +25,13 @@ cmp "$work/usr/share/vokabo/MyDatas.db" "$data/MyDatas.db"
 printf 'the learner has deleted words' >"$data/MyDatas.db"
 "$work/usr/bin/vokabo" --quit-after-menu >/dev/null
 [ "$(cat "$data/MyDatas.db")" = 'the learner has deleted words' ] || fail "a later start seeded again"
+
+# The Access reader is installed where the programs find it: an import through it.
+fixtures=$(cd "$(dirname "$0")/../../testsupport/fixtures/mdb" && pwd)
+"$work/usr/bin/vokabo-words" create "$work/words.db" 2>/dev/null
+imported=$("$work/usr/bin/vokabo-words" import-mdb "$fixtures/word12-overflow.mdb" "$work/words.db") ||
+    fail "import through the installed reader failed"
+echo "$imported" | grep -q '^7 words in 1 unit' || fail "import through the installed reader: $imported"
 
 # Help needs no display, and the word tool's help names the learner's database.
 env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY "$work/usr/bin/vokabo" --help | grep -q -- '--data-dir <DIR>'

@@ -129,14 +129,25 @@ private slots:
 
     void importMdb()
     {
-        const QString sample = TestSupport::fixture(QStringLiteral("mdb/word11-jet4.mdb"));
+        const QString sample = TestSupport::fixture(QStringLiteral("mdb/word12-overflow.mdb"));
         QTemporaryDir dir;
         QCOMPARE(run({"create"}, dir.path()).exitCode, 0);
         const Run imported = run({"import-mdb", sample, "MyDatas.db"}, dir.path());
         QCOMPARE(imported.exitCode, 0);
         QCOMPARE(imported.out,
-                 QStringLiteral("word11 (三级3单元): 2 words\n2 words in 1 unit(s) from %1 into MyDatas.db\n")
+                 QStringLiteral("word12 (三级4单元): 7 words\n7 words in 1 unit(s) from %1 into MyDatas.db\n")
                      .arg(sample));
+
+        // A file on which libmdb crashes: the reader's end is reported, and this command ends as it should.
+        QFile damaged(dir.filePath("damaged.mdb"));
+        QFile source(TestSupport::fixture(QStringLiteral("mdb/word11-with-password.mdb")));
+        QVERIFY(source.open(QIODevice::ReadOnly) && damaged.open(QIODevice::WriteOnly));
+        QVERIFY(damaged.write(source.read(248512)) == 248512);
+        damaged.close();
+        const Run failed = run({"import-mdb", "damaged.mdb", "MyDatas.db"}, dir.path());
+        QCOMPARE(failed.exitCode, 1);
+        QVERIFY2(failed.err.contains("the Access reader") && failed.err.contains("nothing was imported"),
+                 qPrintable(failed.err));
 
         const Run refused = run({"import-mdb", "MyDatas.db", "MyDatas.db"}, dir.path());
         QCOMPARE(refused.exitCode, 1);

@@ -259,6 +259,26 @@ private slots:
         QCOMPARE(words, english);
     }
 
+    // Readers take the prompt and the answer by position; so does every insert, whatever the names.
+    void importsIntoColumnsByPosition()
+    {
+        const QString db = path("a.db");
+        sql(db, {"CREATE TABLE word7 (n INTEGER PRIMARY KEY, meaning TEXT, word TEXT, note TEXT)"});
+        write(path("list.tsv"), "three\t三\n");
+        QCOMPARE(value(WordDatabase::importFile(db, unit23(), path("list.tsv"), {}, false)), 1);
+        QCOMPARE(value(WordDatabase::readUnit(db, unit23())), (std::vector<Word>{{"three", "三"}}));
+    }
+
+    void unitHoldsAtMost100000Words()
+    {
+        const QString db = filledDatabase("a.db");
+        const QByteArray before = contents(db);
+        const std::vector<Word> words(WordFile::MaxUnitWords - 1, Word{"w", "词"});
+        QVERIFY(failureText(WordDatabase::addWords(db, unit23(), words, false))
+                    .contains("more than the 100,000"));
+        QCOMPARE(contents(db), before);
+    }
+
     void badImportChangesNothing_data()
     {
         QTest::addColumn<QByteArray>("list");

@@ -106,6 +106,9 @@ private slots:
                                            << QStringList{"1: English word: control character U+0007"};
         QTest::newRow("invalid utf-8")
             << QByteArray("caf\xE9,咖啡\n") << detect << QStringList{"1: not valid UTF-8"};
+        QTest::newRow("incomplete utf-8 at the end of a line")
+            << QByteArray("apple,苹果\xE8\r\npear,梨\xE6\xA2") << detect
+            << QStringList{"1: not valid UTF-8", "2: not valid UTF-8"};
         QTest::newRow("reversed header") << QByteArray("chinese,english\n") << detect
                                          << QStringList{"1: the header has the columns the wrong way round"};
         QTest::newRow("all bad lines, in order")
@@ -121,11 +124,42 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(int, format);
         QFETCH(QStringList, problems);
-        const WordFile::Parsed parsed = WordFile::parse(content, "dir/list.csv", Format(format));
+        // A "%1" in the file name comes out as it is.
+        const WordFile::Parsed parsed = WordFile::parse(content, "dir/list%1.csv", Format(format));
         QCOMPARE(parsed.problems.size(), problems.size());
         for (qsizetype i = 0; i < problems.size(); ++i)
-            QVERIFY2(parsed.problems[i].startsWith("dir/list.csv:" + problems[i]),
+            QVERIFY2(parsed.problems[i].startsWith("dir/list%1.csv:" + problems[i]),
                      qPrintable(parsed.problems[i]));
+    }
+
+    // A hostile list costs bounded memory: the first problems in full, the rest counted; no more words
+    // than a unit may hold; a line far too long read past in pieces.
+    void keepsWhatIsBounded_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("reported");
+        QTest::addColumn<int>("counted");
+        QTest::addColumn<int>("words");
+        QTest::addColumn<QString>("last"); // the start of the last reported problem
+        QTest::newRow("150 bad lines") << repeated("bad\n", 150) << 100 << 150 << 0 << "100: 1 field(s)";
+        QTest::newRow("one word too many") << repeated("w\t词\n", WordFile::MaxUnitWords + 1) << 1 << 1
+                                           << WordFile::MaxUnitWords << "100001: more than 100,000 words";
+        QTest::newRow("a line of a megabyte")
+            << (repeated("a", 1 << 20) + "\nw\t词\n") << 1 << 1 << 1 << "1: longer than 65536 bytes";
+    }
+
+    void keepsWhatIsBounded()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, reported);
+        QFETCH(int, counted);
+        QFETCH(int, words);
+        QFETCH(QString, last);
+        const WordFile::Parsed parsed = WordFile::parse(content, "list", Format::Detect);
+        QCOMPARE(parsed.problems.size(), reported);
+        QCOMPARE(parsed.problemCount, counted);
+        QCOMPARE(int(parsed.words.size()), words);
+        QVERIFY2(parsed.problems.last().startsWith("list:" + last), qPrintable(parsed.problems.last()));
     }
 
     // tsvProblem() must hold exactly for the words that do not come back unchanged from their TSV line.

@@ -515,6 +515,8 @@ void WordStoreTest::openFailures()
     QVERIFY(failure);
     QCOMPARE(failure->kind, kind);
     QVERIFY(!failure->message.isEmpty() && !failure->detail.isEmpty());
+    // A folder in the file's place is named as what it is, not as a missing file.
+    QCOMPARE(failure->message.contains(QStringLiteral("文件夹")), content == QLatin1String("directory"));
 
     if (content == QLatin1String("none")) {
         QVERIFY(!QFileInfo::exists(file_));
