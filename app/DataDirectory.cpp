@@ -28,7 +28,8 @@ namespace {
 
 const QString DatabaseName = QStringLiteral("MyDatas.db");
 const QString AccessName = QStringLiteral("MyDatas.mdb");
-const QString DraftPrefix = QStringLiteral(".MyDatas.db.");
+// A new word database is written under this name first; no learner would name a file so.
+const QString DraftPrefix = QStringLiteral(".MyDatas.db.vokabo-draft-");
 // Beside MyDatas.mdb when it could not be read: its size and time of change then.
 const QString UnreadableName = QStringLiteral(".MyDatas.mdb.unreadable");
 
@@ -303,13 +304,16 @@ std::variant<Ready, Failure> bringOver(const QString& directory, const QString& 
 }
 
 // Temporary copies that a start or a migration cut off left behind: ours by their name, and old enough
-// that no start under way is still writing them.
+// that no start under way is still writing them. Earlier versions named them ".MyDatas.db." and six
+// random letters and digits; of those, a name of lower-case letters alone (".MyDatas.db.backup") may be
+// the learner's own and stays.
 void removeStaleDrafts(const QString& directory)
 {
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-60);
-    static const QRegularExpression ours(QStringLiteral("^\\.MyDatas\\.db\\.[A-Za-z0-9]{6}$"));
+    static const QRegularExpression ours(
+        QStringLiteral("^\\.MyDatas\\.db\\.(vokabo-draft-[A-Za-z0-9]{6}|(?![a-z]{6}$)[A-Za-z0-9]{6})$"));
     const QFileInfoList drafts =
-        QDir(directory).entryInfoList({DraftPrefix + QStringLiteral("*")}, QDir::Files | QDir::Hidden);
+        QDir(directory).entryInfoList({QStringLiteral(".MyDatas.db.*")}, QDir::Files | QDir::Hidden);
     for (const QFileInfo& draft : drafts) {
         if (ours.match(draft.fileName()).hasMatch() && !draft.isSymLink() &&
             draft.lastModified().toUTC() < before)

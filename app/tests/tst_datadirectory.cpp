@@ -410,18 +410,23 @@ void TestDataDirectory::staleDraftsAreRemoved()
 {
     QTemporaryDir directory;
     QVERIFY(QFile::copy(course_, directory.filePath("MyDatas.db")));
-    const QStringList names{".MyDatas.db.Ab12Cd", ".MyDatas.db.fresh1", ".MyDatas.db.backup1",
+    const QStringList names{".MyDatas.db.vokabo-draft-Xy12Zw",
+                            ".MyDatas.db.Ab12Cd",
+                            ".MyDatas.db.vokabo-draft-fresh1",
+                            ".MyDatas.db.backup1",
+                            ".MyDatas.db.backup",
                             "MyDatas.db.Ab12Cd"};
     for (const QString& name : names) {
         QFile file(directory.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        if (name != ".MyDatas.db.fresh1")
+        if (name != ".MyDatas.db.vokabo-draft-fresh1")
             QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-120),
                                      QFileDevice::FileModificationTime));
     }
     QVERIFY(std::holds_alternative<DataDirectory::Ready>(DataDirectory::prepare(directory.path(), course_)));
     QCOMPARE(entries(directory.path()),
-             (QStringList{".MyDatas.db.backup1", ".MyDatas.db.fresh1", "MyDatas.db", "MyDatas.db.Ab12Cd"}));
+             (QStringList{".MyDatas.db.backup", ".MyDatas.db.backup1", ".MyDatas.db.vokabo-draft-fresh1",
+                          "MyDatas.db", "MyDatas.db.Ab12Cd"}));
 }
 
 void TestDataDirectory::folderInTheDatabasesPlaceIsRefused()
