@@ -83,6 +83,16 @@ void AppShell::Command8_Click()
         form1_->hide();
 }
 
+void AppShell::raiseWindow()
+{
+    QWidget* front = form1_ && form1_->isVisible() ? static_cast<QWidget*>(form1_.get()) : form2_.get();
+    if (front->isMinimized())
+        front->showNormal();
+    front->show();
+    front->raise();
+    front->activateWindow();
+}
+
 void AppShell::end()
 {
     if (ended_)

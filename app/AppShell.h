@@ -32,6 +32,8 @@ public:
     void OpenUnit(const QString& code, const QString& table);
     // The study window's "返回主界面".
     void Command8_Click();
+    // Brings the window in front up: another start of Vokabo for the same folder asked for it.
+    void raiseWindow();
 
     const SharedState& shared() const { return shared_; }
     Form2& menuWindow() { return *form2_; }

@@ -16,8 +16,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <memory>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
@@ -196,13 +196,25 @@ std::variant<Placed, Failure> place(Draft& draft, const QString& target, bool re
     return Placed::Draft;
 }
 
-std::optional<Failure> makeFolder(const QString& directory)
+// Each missing folder on the way, made for the owner alone; errno is the first mkdir's that failed.
+int createFolders(const QString& directory)
 {
-    std::error_code error;
-    std::filesystem::create_directories(QFile::encodeName(directory).toStdString(), error);
-    if (error)
+    const QString absolute = QDir::cleanPath(QFileInfo(directory).absoluteFilePath());
+    QStringList missing;
+    for (QFileInfo folder(absolute); !folder.exists() && !folder.isRoot(); folder = QFileInfo(folder.path()))
+        missing.prepend(folder.filePath());
+    for (const QString& folder : missing) {
+        if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST)
+            return errno;
+    }
+    return QFileInfo(absolute).isDir() ? 0 : ENOTDIR;
+}
+
+std::optional<Failure> createFolder(const QString& directory)
+{
+    if (const int error = createFolders(directory))
         return systemFailure(QStringLiteral("无法建立数据文件夹"), directory, QStringLiteral("cannot create"),
-                             error.value());
+                             error);
     return std::nullopt;
 }
 
@@ -214,7 +226,7 @@ std::variant<Ready, Failure> seed(const QString& directory, const QString& cours
         return Failure{QStringLiteral("找不到 Vokabo 自带的词库 %1，无法建立您的词库 %2。请重新安装 Vokabo。")
                            .arg(QDir::toNativeSeparators(course), QDir::toNativeSeparators(target)),
                        QStringLiteral("no course database at %1 to seed %2 with").arg(course, target)};
-    if (auto failure = makeFolder(directory))
+    if (auto failure = createFolder(directory))
         return std::move(*failure);
     Draft draft;
     if (auto failure = startDraft(draft, directory))
@@ -322,6 +334,11 @@ void removeStaleDrafts(const QString& directory)
 }
 
 } // namespace
+
+bool makeFolder(const QString& directory)
+{
+    return createFolders(directory) == 0;
+}
 
 QString choose(const Candidates& candidates)
 {

@@ -33,6 +33,10 @@ inline QString installedReader()
     return AccessReader::installedProgram();
 }
 
+// Creates the folder and any missing parents, each for the owner alone (0700), and says whether the folder
+// is there. The learner's folders hold nothing for other users to read.
+[[nodiscard]] bool makeFolder(const QString& directory);
+
 // The course database that an install puts in <prefix>/share/vokabo, found from the executable's folder.
 QString installedCourse(const QString& executableDirectory);
 

@@ -3,6 +3,7 @@
 
 #include "DataDirectory.h"
 #include "ProgramIcon.h"
+#include "SingleInstance.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -79,13 +80,25 @@ int runVokabo(int argc, char* argv[])
     // Taken from the arguments as they came: the parser's text would hide bytes that are not UTF-8.
     const auto requested = DataDirectory::requestedFolder(argc, argv, qgetenv("VOKABO_DATA_DIR"));
     const QString executable = QCoreApplication::applicationDirPath();
-    const auto prepared =
-        std::holds_alternative<Failure>(requested)
-            ? std::variant<DataDirectory::Ready, Failure>(std::get<Failure>(requested))
-            : DataDirectory::prepare(DataDirectory::choose({std::get<QString>(requested), executable,
-                                                            DataDirectory::perUserFolder(
-                                                                qgetenv("XDG_DATA_HOME"), QDir::homePath())}),
-                                     DataDirectory::installedCourse(executable));
+    const QString chosen = std::holds_alternative<Failure>(requested)
+                               ? QString()
+                               : DataDirectory::choose({std::get<QString>(requested), executable,
+                                                        DataDirectory::perUserFolder(qgetenv("XDG_DATA_HOME"),
+                                                                                     QDir::homePath())});
+    // One Vokabo per data folder, decided before anything in the folder is touched; a folder that cannot
+    // be made is reported by prepare() below.
+    std::unique_ptr<SingleInstance> instance;
+    if (!chosen.isEmpty() && DataDirectory::makeFolder(chosen)) {
+        instance = std::make_unique<SingleInstance>(chosen);
+        if (instance->claim() == SingleInstance::Claim::Running) {
+            qCInfo(lcApp, "Vokabo is already running for %s: its window was brought up",
+                   qUtf8Printable(chosen));
+            return 0;
+        }
+    }
+    const auto prepared = std::holds_alternative<Failure>(requested)
+                              ? std::variant<DataDirectory::Ready, Failure>(std::get<Failure>(requested))
+                              : DataDirectory::prepare(chosen, DataDirectory::installedCourse(executable));
     MessageBoxMessenger messages;
     if (const auto* failure = std::get_if<Failure>(&prepared)) {
         qCWarning(lcApp, "%s", qUtf8Printable(failure->detail));
@@ -97,6 +110,9 @@ int runVokabo(int argc, char* argv[])
     const auto& ready = std::get<DataDirectory::Ready>(prepared);
 
     Vokabo vokabo(app, ready.directory);
+    if (instance)
+        QObject::connect(instance.get(), &SingleInstance::raiseRequested, &app,
+                         [&vokabo] { vokabo.shell().raiseWindow(); });
     if (parser.isSet(options.quitAfterMenu)) {
         QTimer::singleShot(0, &app, [&] {
             vokabo.shell().menuWindow().grab();
