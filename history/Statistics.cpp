@@ -9,7 +9,7 @@ namespace {
 
 QDateTime utcMoment(qint64 secondsSinceEpoch)
 {
-    // Qt 6.5 replaced the time spec by a light UTC zone; Qt 6.4 has only the spec.
+    // Qt 6.5 brought a light UTC zone in place of Qt::UTC; Qt 6.4 has only Qt::UTC.
 #if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
     return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch, QTimeZone::UTC);
 #else
