@@ -5,10 +5,21 @@
 #include "WordStore.h"
 
 #include <QFont>
+#include <QFontDatabase>
 
 void installFontSubstitutions()
 {
-    QFont::insertSubstitution(QStringLiteral("宋体"), QStringLiteral("Noto Serif CJK SC"));
+    // Song (Ming) faces first, as the windows were drawn for; a plain face rather than whatever fontconfig
+    // would pick.
+    static constexpr const char* faces[] = {"Noto Serif CJK SC", "AR PL UMing CN",    "AR PL SungtiL GB",
+                                            "Noto Sans CJK SC",  "WenQuanYi Zen Hei", "WenQuanYi Micro Hei"};
+    for (const char* face : faces) {
+        const QString family = QString::fromLatin1(face);
+        if (QFontDatabase::hasFamily(family)) {
+            QFont::insertSubstitution(QStringLiteral("宋体"), family);
+            return;
+        }
+    }
 }
 
 AppShell::AppShell(QString applicationDirectory, Messenger& messages, const Clock& clock)

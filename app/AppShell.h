@@ -14,7 +14,8 @@
 #include <QObject>
 #include <memory>
 
-// Maps the font family that the windows ask for to the installed Song-style CJK family.
+// Maps the font family that the windows ask for to the first installed CJK family of those the package
+// accepts, Song-style ones first.
 void installFontSubstitutions();
 
 // The running program: the shared state, the menu window from the start, the study window from the first

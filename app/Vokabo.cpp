@@ -8,7 +8,9 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -55,6 +57,40 @@ bool asksForHelpOrVersion(int argc, char* argv[])
     return false;
 }
 
+// Qt's own options, which QApplication takes out of the command line.
+bool isQtOption(const QString& name)
+{
+    static const QStringList names{QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+                                   QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+                                   QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+                                   QStringLiteral("qwindowtitle"),    QStringLiteral("reverse"),
+                                   QStringLiteral("session"),         QStringLiteral("display"),
+                                   QStringLiteral("geometry"),        QStringLiteral("style"),
+                                   QStringLiteral("stylesheet"),      QStringLiteral("widgetcount"),
+                                   QStringLiteral("qmljsdebugger"),   QStringLiteral("nograb"),
+                                   QStringLiteral("dograb"),          QStringLiteral("sync")};
+    return names.contains(name.section(u'=', 0, 0));
+}
+
+// A mistake on the command line ends the program before the display is opened, as help and version do:
+// a console may have no display, and Qt would abort for the want of one.
+void checkCommandLine(int argc, char* argv[], const Options& options)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments += QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    options.addTo(parser);
+    if (parser.parse(arguments))
+        return;
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty() && std::all_of(unknown.begin(), unknown.end(), isQtOption))
+        return;
+    std::fprintf(stderr, "vokabo: %s\n", qUtf8Printable(parser.errorText()));
+    std::exit(1);
+}
+
 } // namespace
 
 int runVokabo(int argc, char* argv[])
@@ -69,6 +105,7 @@ int runVokabo(int argc, char* argv[])
         options.addTo(parser);
         parser.process(app);
     }
+    checkCommandLine(argc, argv, options);
 
     QApplication app(argc, argv);
     describeProgram();

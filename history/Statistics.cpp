@@ -3,6 +3,21 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimeZone>
+
+namespace {
+
+QDateTime utcMoment(qint64 secondsSinceEpoch)
+{
+    // Qt 6.5 brought a light UTC zone in place of Qt::UTC; Qt 6.4 has only Qt::UTC.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch, QTimeZone::UTC);
+#else
+    return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch, Qt::UTC);
+#endif
+}
+
+} // namespace
 
 std::variant<LearningStatistics, Failure> readStatistics(const QString& historyFile, const QDate& firstDay,
                                                          int mostMissed)
@@ -49,10 +64,9 @@ std::variant<LearningStatistics, Failure> readStatistics(const QString& historyF
                                 "FROM drill WHERE completed IS NOT NULL AND kind = 0 AND tested = 1 "
                                 "AND accuracy IS NOT NULL ORDER BY completed"),
                  {}, [&] {
-                     statistics.testDrills.push_back(
-                         {QDateTime::fromSecsSinceEpoch(query.value(0).toLongLong(), Qt::UTC),
-                          QDate::fromJulianDay(query.value(1).toLongLong()), query.value(2).toString(),
-                          query.value(3).toInt()});
+                     statistics.testDrills.push_back({utcMoment(query.value(0).toLongLong()),
+                                                      QDate::fromJulianDay(query.value(1).toLongLong()),
+                                                      query.value(2).toString(), query.value(3).toInt()});
                  }))
         return *failed;
     if (auto failed =

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine for Vokabo, builds it, then starts it, runs every test or makes the package.
+# Sets up a Debian 12 or 13 machine for Vokabo, builds it, then starts it, runs every test or packages it.
 #   scripts/vokabo.sh run      install, build, start Vokabo on the bundled course
 #   scripts/vokabo.sh test     install, build, run the whole test suite
 #   scripts/vokabo.sh check    install, build, then the deeper check: the formatting, the whole tree built
@@ -7,14 +7,18 @@
 #                              target for 30 s and the crash harness for 50 kills
 #   scripts/vokabo.sh package  install, build with Debian's hardening flags, write vokabo_<version>_<arch>.deb
 #                              here (apt install ./vokabo_*.deb installs it)
+#   scripts/vokabo.sh distro-check
+#                              make the package, then in fresh minimal Debian 12 and 13 chroots install it
+#                              with apt, start it as a learner would, and validate it (as root; the chroots
+#                              are cached in build-distro/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what=${1:-}
 case "$what" in
-run | test | check | package) ;;
+run | test | check | package | distro-check) ;;
 *)
-    echo "usage: $0 run|test|check|package" >&2
+    echo "usage: $0 run|test|check|package|distro-check" >&2
     exit 2
     ;;
 esac
@@ -28,6 +32,10 @@ packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-sqlite libgl-dev lib
 if [ "$what" = check ]; then
     packages+=(clang-14 clang-format-14 clang-tidy-14 libclang-rt-14-dev llvm-14)
 fi
+if [ "$what" = distro-check ]; then
+    [ "$(id -u)" -eq 0 ] || exec sudo "$PWD/scripts/vokabo.sh" "$@"
+    packages+=(debootstrap)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -39,16 +47,18 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-if [ "$what" = package ]; then
+if [ "$what" = package ] || [ "$what" = distro-check ]; then
     build=${VOKABO_PACKAGE_BUILD_DIR:-build-package}
     CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
         LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
         cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DVOKABO_BENCH=OFF
     cmake --build "$build" -j "$(nproc)"
+    rm -f "$build"/vokabo_*.deb
     (cd "$build" && cpack -G DEB)
     cp "$build"/vokabo_*.deb .
     ls vokabo_*.deb
-    exit 0
+    [ "$what" = package ] && exit 0
+    exec scripts/distro-check.sh "$(ls "$build"/vokabo_*.deb)"
 fi
 
 build=${VOKABO_BUILD_DIR:-build}

@@ -379,9 +379,11 @@ QString generalHelp()
     for (const Command& command : commands())
         text += QStringLiteral("  %1%2\n")
                     .arg((command.name + u' ' + command.syntax).leftJustified(26), command.summary);
-    text += QStringLiteral("  %1%2\n\n")
+    text += QStringLiteral("  %1%2\n")
                 .arg(QStringLiteral("help [COMMAND]").leftJustified(26),
                      QStringLiteral("show this help, or a command's"));
+    text += QStringLiteral("  %1%2\n\n")
+                .arg(QStringLiteral("--version").leftJustified(26), QStringLiteral("show the version"));
     text += QStringLiteral("DB in brackets defaults to MyDatas.db in the current directory.\n"
                            "UNIT is %1.\n"
                            "Exit status: 0 done, 1 failed, 2 wrong usage.\n"
@@ -449,6 +451,10 @@ int main(int argc, char* argv[])
             return WrongUsage;
         }
         print(stdout, commandHelp(*command));
+        return 0;
+    }
+    if (name == QStringLiteral("--version")) {
+        print(stdout, QStringLiteral("%1 %2\n").arg(Program, QStringLiteral(VOKABO_VERSION)));
         return 0;
     }
     const Command* command = findCommand(name);

@@ -36,7 +36,7 @@ void DateTextTest::format_data()
     QTest::newRow("leap day") << QDateTime(QDate(2020, 2, 29), QTime(8, 30, 0)) << "2020/2/29 8:30:00";
     QTest::newRow("year below 1000") << QDateTime(QDate(17, 1, 1), QTime(9, 0)) << "0017/1/1 9:00:00";
     QTest::newRow("UTC moment keeps its own date")
-        << QDateTime(QDate(2019, 6, 30), QTime(23, 30, 0), Qt::UTC) << "2019/6/30 23:30:00";
+        << QDateTime(QDate(2019, 6, 30), QTime(23, 30, 0), QTimeZone::utc()) << "2019/6/30 23:30:00";
 }
 
 void DateTextTest::format()

@@ -1,5 +1,6 @@
 #!/bin/sh
-# The Debian package: its name, its files, its dependencies, and no lintian errors.
+# The Debian package: its name, its files, its dependencies, no maintainer scripts, and nothing that
+# lintian finds, even pedantically.
 #   deb-package.sh CPACK BUILD_DIR APP_ID VERSION
 set -eu
 cpack=$1 build=$2 id=$3 version=$4
@@ -30,11 +31,17 @@ done
 
 [ "$(dpkg-deb --field "$deb" Section)" = education ] || fail "section: $(dpkg-deb --field "$deb" Section)"
 depends=$(dpkg-deb --field "$deb" Depends)
-for package in libqt6sql6-sqlite fonts-noto-cjk libqt6widgets6 libqt6sql6 libmdb3 libssl3 libc6 libqt6texttospeech6 \
-    libqt6charts6; do
-    echo ", $depends," | grep -q ", $package[ ,]" || fail "Depends lacks $package: $depends"
+# Debian 13 renamed some libraries for the 64-bit time_t (libssl3t64); the old names are provided.
+for package in libqt6sql6-sqlite libqt6widgets6 libqt6sql6 libmdb3 libssl3 libc6 libqt6texttospeech6 libqt6charts6; do
+    echo ", $depends," | grep -q ", $package\(t64\)\?[ ,]" || fail "Depends lacks $package: $depends"
 done
+# Any CJK font will do, not only the largest.
+echo ", $depends," | grep -q ", fonts-noto-cjk | fonts-arphic-uming | [^,]*," || fail "the fonts in Depends: $depends"
+
+# The modules are the program's own, not shared libraries: no ldconfig, and so no maintainer scripts.
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sed 's,^\./,,' | grep . | sort | tr '\n' ' ')
+[ "$control" = "control md5sums " ] || fail "control files: $control"
 recommends=$(dpkg-deb --field "$deb" Recommends)
 echo ", $recommends," | grep -q ", qt6-speech-flite-plugin[ ,]" || fail "Recommends lacks the speech engine: $recommends"
 
-lintian --fail-on error --tag-display-limit 0 "$deb"
+lintian --pedantic --fail-on error,warning,info,pedantic --tag-display-limit 0 "$deb"

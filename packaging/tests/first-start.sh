@@ -33,6 +33,13 @@ imported=$("$work/usr/bin/vokabo-words" import-mdb "$fixtures/word12-overflow.md
     fail "import through the installed reader failed"
 echo "$imported" | grep -q '^7 words in 1 unit' || fail "import through the installed reader: $imported"
 
-# Help needs no display, and the word tool's help names the learner's database.
-env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY "$work/usr/bin/vokabo" --help | grep -q -- '--data-dir <DIR>'
+# Help needs no display, nor does a mistake on the command line; Qt's own options still reach Qt.
+nodisplay="env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY"
+$nodisplay "$work/usr/bin/vokabo" --help | grep -q -- '--data-dir <DIR>'
+status=0
+$nodisplay "$work/usr/bin/vokabo" --bogus 2>"$work/err" || status=$?
+[ "$status" = 1 ] && grep -qx "vokabo: Unknown option 'bogus'." "$work/err" ||
+    fail "vokabo --bogus without a display: status $status, $(cat "$work/err")"
+$nodisplay "$work/usr/bin/vokabo" -platform offscreen --quit-after-menu >/dev/null
+# The word tool's help names the learner's database.
 "$work/usr/bin/vokabo-words" help | grep -q "$data/MyDatas.db"

@@ -62,6 +62,8 @@ private slots:
             QTest::newRow(qPrintable(command + " --help"))
                 << QStringList{command, "--help"} << 0 << line << "";
         }
+        QTest::newRow("--version") << QStringList{"--version"} << 0 << "vokabo-words " VOKABO_VERSION "\n"
+                                   << "";
         QTest::newRow("nothing") << QStringList{} << 2 << ""
                                  << "Usage: vokabo-words COMMAND";
         QTest::newRow("unknown command") << QStringList{"remove"} << 2 << ""
