@@ -271,11 +271,15 @@ void TestVokabo::ctrlJSpeaksTheWordOfAStartedDrill()
 void TestVokabo::speakerWithoutItsModuleSaysWhyOnce()
 {
     TestSupport::StderrCapture captured;
+    QString reason;
     {
         ModuleSpeaker speaker("vokabo_missing_module");
         for (int press = 0; press < 3; ++press)
             speaker.speak(QStringLiteral("apple"));
+        reason = speaker.unavailableReason();
     }
+    QVERIFY2(reason.startsWith(QStringLiteral("朗读不可用：")) && reason.contains("vokabo_missing_module"),
+             qPrintable(reason));
     const QStringList lines = QString::fromUtf8(captured.text()).split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.front().startsWith(QStringLiteral("vokabo: pronunciation is off:")) &&
