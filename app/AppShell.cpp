@@ -4,13 +4,6 @@
 #include "ProgramIcon.h"
 #include "WordStore.h"
 
-#include <QFont>
-
-void installFontSubstitutions()
-{
-    QFont::insertSubstitution(QStringLiteral("宋体"), QStringLiteral("Noto Serif CJK SC"));
-}
-
 AppShell::AppShell(QString applicationDirectory, Messenger& messages, const Clock& clock)
     : applicationDirectory_(std::move(applicationDirectory)), messages_(messages), clock_(clock),
       settings_(applicationDirectory_), form2_(std::make_unique<Form2>())
@@ -69,7 +62,7 @@ void AppShell::OpenUnit(const QString& code, const QString& table)
 void AppShell::showDrill(std::unique_ptr<Recordset> recordset, DrillKind kind, const QString& unitCode)
 {
     Form1& study = ensureStudyWindow();
-    study.engine().open(std::move(recordset), kind, unitCode);
+    study.openDrill(std::move(recordset), kind, unitCode);
     study.show();
     form2_->hide();
 }

@@ -351,7 +351,9 @@ void TestVokabo::errorBookFromTheMenu()
         QVERIFY(study->isVisible() && !menu.isVisible());
         QTest::mouseClick(control(study, "Command5"), Qt::LeftButton);
         QCOMPARE(control<QLabel>(study, "Label7")->text(),
-                 QStringLiteral("当前单元中共有 3 个单词,当前为 第  1 个"));
+                 QStringLiteral("错题本中共有 3 个单词,当前为 第  1 个"));
+        QCOMPARE(study->windowTitle(), QStringLiteral("Vokabo1.0 — 错题本"));
+        QCOMPARE(control<QLabel>(study, "drillSummary")->text(), QStringLiteral("错题本：3 个单词"));
         for (const auto& [meaning, word] :
              {std::pair{"苹果", "apple"}, {"樱桃", "cherry"}, {"葡萄", "grape"}}) {
             QTRY_COMPARE(prompt->text(), QString::fromUtf8(meaning));
