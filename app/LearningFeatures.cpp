@@ -24,6 +24,8 @@ LearningFeatures::LearningFeatures(QString applicationDirectory, Messenger& mess
             &LearningFeatures::openErrorBook);
     connect(new QShortcut(QKeySequence(Qt::Key_F6), &menuWindow_), &QShortcut::activated, this,
             &LearningFeatures::showStatistics);
+    // Nothing on the window itself shows that these exist; the layout stays as it is.
+    menuWindow_.setToolTip(QStringLiteral("右键或 F5：复习错题本；F6：学习统计\n提示中括号里的字母是答案的首字母"));
 }
 
 LearningFeatures::~LearningFeatures() = default;
