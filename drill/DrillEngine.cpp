@@ -63,9 +63,10 @@ void DrillEngine::open(std::unique_ptr<Recordset> words, DrillKind kind, const Q
 
 void DrillEngine::showDrillSize()
 {
-    view_.drillSummary = view_.drillName.isEmpty() || !recordset_
-                             ? QString()
-                             : QStringLiteral("%1：%2 个单词").arg(view_.drillName).arg(recordset_->RecordCount());
+    view_.drillSummary =
+        view_.drillName.isEmpty() || !recordset_
+            ? QString()
+            : QStringLiteral("%1：%2 个单词").arg(view_.drillName).arg(recordset_->RecordCount());
 }
 
 void DrillEngine::close()

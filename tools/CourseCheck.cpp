@@ -2,8 +2,8 @@
 #include "WordLabels.h"
 
 #include <QHash>
-#include <cmath>
 #include <QRegularExpression>
+#include <cmath>
 
 namespace CourseCheck {
 
@@ -122,7 +122,8 @@ QStringList warnings(const std::vector<std::vector<Word>>& units)
         const QString unit = unitName(UnitCatalogue()[i]);
         for (const Word& word : units[i]) {
             const QString place = QStringLiteral("%1 '%2'").arg(unit, word.english);
-            measure(place, QStringLiteral("prompt '%1'").arg(word.chinese), word.chinese, WordLabels::PromptWidth);
+            measure(place, QStringLiteral("prompt '%1'").arg(word.chinese), word.chinese,
+                    WordLabels::PromptWidth);
             measure(place, QStringLiteral("answer"), word.english, WordLabels::AnswerWidth);
         }
     }

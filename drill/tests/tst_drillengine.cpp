@@ -584,7 +584,8 @@ private slots:
         QTest::newRow("no word past the end") << 1 << false << "n" << QString("St p1 C0t");
         QTest::newRow("hearing the hidden answer reveals it, once")
             << 2 << false << "jjaa" << QString("St r1 a1* a2 C100t");
-        QTest::newRow("heard after giving up, told once") << 1 << false << "gja" << QString("St r1 a1* C100t");
+        QTest::newRow("heard after giving up, told once")
+            << 1 << false << "gja" << QString("St r1 a1* C100t");
         QTest::newRow("heard while shown in practice") << 1 << true << "ja" << QString("Sp a1* C100p");
     }
     void eventsOfADrill()

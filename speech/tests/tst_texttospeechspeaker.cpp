@@ -121,8 +121,8 @@ void TestTextToSpeechSpeaker::machineWithoutSoundSaysWhyOnce_data()
     QTest::addColumn<QStringList>("programs"); // what the search path holds
     QTest::addColumn<QString>("said");
     QTest::newRow("no sound server installed") << QStringList() << "install pulseaudio or pipewire-pulse";
-    QTest::newRow("installed, not running") << QStringList{"pulseaudio"}
-                                            << "pulseaudio is installed but not running";
+    QTest::newRow("installed, not running")
+        << QStringList{"pulseaudio"} << "pulseaudio is installed but not running";
 }
 
 // Where no sound server answers (PULSE_SERVER names no socket), whether one is installed or not.

@@ -251,11 +251,16 @@ void TestStudyWindow::wideWordsAreDrawnSmaller_data()
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("smaller");
-    QTest::newRow("answer that fits") << "Label5" << "apple" << false;
-    QTest::newRow("the course's widest answer") << "Label5" << "responsibility" << true;
-    QTest::newRow("answer of two words") << "Label5" << "comprehensive infrastructure" << true;
-    QTest::newRow("prompt that fits") << "Label4" << "（与主题）相关的" << false;
-    QTest::newRow("prompt of twelve characters") << "Label4" << "一二三四五六七八九十一二" << true;
+    QTest::newRow("answer that fits") << "Label5"
+                                      << "apple" << false;
+    QTest::newRow("the course's widest answer") << "Label5"
+                                                << "responsibility" << true;
+    QTest::newRow("answer of two words") << "Label5"
+                                         << "comprehensive infrastructure" << true;
+    QTest::newRow("prompt that fits") << "Label4"
+                                      << "（与主题）相关的" << false;
+    QTest::newRow("prompt of twelve characters") << "Label4"
+                                                 << "一二三四五六七八九十一二" << true;
 }
 
 void TestStudyWindow::wideWordsAreDrawnSmaller()
@@ -281,8 +286,11 @@ void TestStudyWindow::drillThatIsNotAUnitSaysSo_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("summary"); // empty: no panel
     QTest::addColumn<QString>("progress");
-    QTest::newRow("unit") << DrillKind::Unit << "Vokabo1.0" << "" << "当前单元中共有 1 个单词,当前为 第  1 个";
-    QTest::newRow("error book") << DrillKind::ErrorBook << "Vokabo1.0 — 错题本" << "错题本：1 个单词"
+    QTest::newRow("unit") << DrillKind::Unit << "Vokabo1.0"
+                          << ""
+                          << "当前单元中共有 1 个单词,当前为 第  1 个";
+    QTest::newRow("error book") << DrillKind::ErrorBook << "Vokabo1.0 — 错题本"
+                                << "错题本：1 个单词"
                                 << "错题本中共有 1 个单词,当前为 第  1 个";
 }
 
