@@ -3,8 +3,8 @@
 #   scripts/vokabo.sh run      install, build, start Vokabo on the bundled course
 #   scripts/vokabo.sh test     install, build, run the whole test suite
 #   scripts/vokabo.sh check    install, build, then the deeper check: the test suite under ASan + UBSan,
-#                              window centring under a window manager, every fuzz target for 30 s and
-#                              the crash harness for 50 kills
+#                              window centring and the statistics window's fit under a window manager,
+#                              every fuzz target for 30 s and the crash harness for 50 kills
 #   scripts/vokabo.sh package  install, build with Debian's hardening flags, write vokabo_<version>_<arch>.deb
 #                              here (apt install ./vokabo_*.deb installs it)
 set -euo pipefail
@@ -71,17 +71,34 @@ cmake --build "$asan" -j "$(nproc)"
 LSAN_OPTIONS=suppressions=$PWD/scripts/lsan-suppressions.txt QT_QPA_PLATFORM=offscreen \
     ctest --test-dir "$asan" --output-on-failure -j "$(nproc)"
 
+# Runs a test on a new X server of the given size, with a window manager.
+under_window_manager() {
+    local size=$1
+    shift
+    exec 3< <(exec Xvfb -displayfd 1 -screen 0 "${size}x24" -nolisten tcp 2>/dev/null)
+    x_server=$!
+    display=:$(head -n 1 <&3)
+    # A window shown before the window manager runs would never be framed: wait for it to start.
+    local ready
+    ready=$(mktemp -u)
+    DISPLAY=$display openbox --startup "touch $ready" >/dev/null 2>&1 &
+    window_manager=$!
+    trap 'kill "$window_manager" "$x_server" 2>/dev/null || true' EXIT
+    for _ in $(seq 100); do
+        [ -e "$ready" ] && break
+        sleep 0.1
+    done
+    rm -f "$ready"
+    DISPLAY=$display QT_QPA_PLATFORM=xcb VOKABO_EXPECT_FRAME=1 "$@"
+    kill "$window_manager" "$x_server" 2>/dev/null || true
+    trap - EXIT
+}
+
 echo "== window centring on an X server with a window manager"
-exec 3< <(exec Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp 2>/dev/null)
-x_server=$!
-display=:$(head -n 1 <&3)
-DISPLAY=$display openbox >/dev/null 2>&1 &
-window_manager=$!
-trap 'kill "$window_manager" "$x_server" 2>/dev/null || true' EXIT
-sleep 1
-DISPLAY=$display QT_QPA_PLATFORM=xcb VOKABO_EXPECT_FRAME=1 "$build/bin/tst_windowplacement"
-kill "$window_manager" "$x_server" 2>/dev/null || true
-trap - EXIT
+under_window_manager 1280x800 "$build/bin/tst_windowplacement"
+echo "== the statistics window on a small screen and on a large one at 150 %"
+under_window_manager 1024x768 "$build/bin/tst_statisticsplacement"
+QT_SCALE_FACTOR=1.5 under_window_manager 1920x1080 "$build/bin/tst_statisticsplacement"
 
 echo "== every fuzz target for 30 s"
 scripts/fuzz.sh 30

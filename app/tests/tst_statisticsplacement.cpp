@@ -16,7 +16,8 @@ QString geometryText(const QRect& rect)
 
 // The statistics window as F6 opens it, on whatever screen the test runs: on the offscreen platform
 // (800x600, no frame) under CTest, and in the deeper check on X servers of 1024x768 and of 1920x1080 at
-// 150 %, with a window manager and VOKABO_EXPECT_FRAME set, where the title bar counts.
+// 150 %, with a window manager and VOKABO_EXPECT_FRAME set, where the title bar counts. Qt does not always
+// learn the frame of a window shown again: the window manager gives it the frame of the first time.
 class TestStatisticsPlacement : public QObject {
     Q_OBJECT
 private slots:
@@ -33,18 +34,28 @@ private slots:
         Form2& menu = shell.menuWindow();
         QVERIFY(QTest::qWaitForWindowActive(&menu));
 
+        QMargins frame; // as the window manager framed the window the first time
         for (const QKeyCombination close : {QKeyCombination(Qt::Key_Escape), Qt::CTRL | Qt::Key_W}) {
             QTest::keyClick(&menu, Qt::Key_F6);
             QWidget* window = shell.learning().statisticsWindow();
             QVERIFY(window);
             QVERIFY(QTest::qWaitForWindowActive(window));
-            if (expectFrame)
+            const auto outer = [&] {
+                return window->frameGeometry() != window->geometry() ? window->frameGeometry()
+                                                                     : window->geometry().marginsAdded(frame);
+            };
+            if (expectFrame && frame.isNull()) {
                 QTRY_VERIFY(window->frameGeometry().height() > window->height());
+                const QRect framed = window->frameGeometry(), inner = window->geometry();
+                frame = {inner.left() - framed.left(), inner.top() - framed.top(),
+                         framed.right() - inner.right(), framed.bottom() - inner.bottom()};
+            }
             const QRect screen = window->screen()->availableGeometry();
-            QTRY_VERIFY2(screen.contains(window->frameGeometry()) &&
-                             (window->frameGeometry().center() - screen.center()).manhattanLength() <= 1,
-                         qPrintable(QStringLiteral("frame %1 on %2")
-                                        .arg(geometryText(window->frameGeometry()), geometryText(screen))));
+            QTRY_VERIFY2(screen.contains(outer()) &&
+                             (outer().center() - screen.center()).manhattanLength() <= 1,
+                         qPrintable(QStringLiteral("opened for %1: frame %2 on %3")
+                                        .arg(QKeySequence(close).toString(), geometryText(outer()),
+                                             geometryText(screen))));
             QVERIFY(window->minimumWidth() < window->maximumWidth());
             // Beside each other when wide, one under the other when narrow.
             const auto* calendar = window->findChild<QGroupBox*>(QStringLiteral("calendarBox"));
