@@ -37,11 +37,16 @@ void place(QWidget& window, const QMargins& frame)
     window.move(x, y);
 }
 
+const QString WaitingName = QStringLiteral("centreWhenFramed");
+
 // Waits for the window manager's frame, re-centres the window by it once, and goes.
 class CentreWhenFramed final : public QObject {
 public:
     CentreWhenFramed(QWidget& window, const QMargins& assumed) : QObject(&window), assumed_(assumed)
     {
+        // A window centred again before it was framed waits once, with what was assumed last.
+        qDeleteAll(window.findChildren<QObject*>(WaitingName, Qt::FindDirectChildrenOnly));
+        setObjectName(WaitingName);
         window.installEventFilter(this);
     }
 
