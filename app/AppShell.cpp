@@ -4,24 +4,6 @@
 #include "ProgramIcon.h"
 #include "WordStore.h"
 
-#include <QFont>
-#include <QFontDatabase>
-
-void installFontSubstitutions()
-{
-    // Song (Ming) faces first, as the windows were drawn for; a plain face rather than whatever fontconfig
-    // would pick.
-    static constexpr const char* faces[] = {"Noto Serif CJK SC", "AR PL UMing CN",    "AR PL SungtiL GB",
-                                            "Noto Sans CJK SC",  "WenQuanYi Zen Hei", "WenQuanYi Micro Hei"};
-    for (const char* face : faces) {
-        const QString family = QString::fromLatin1(face);
-        if (QFontDatabase::hasFamily(family)) {
-            QFont::insertSubstitution(QStringLiteral("宋体"), family);
-            return;
-        }
-    }
-}
-
 AppShell::AppShell(QString applicationDirectory, Messenger& messages, const Clock& clock)
     : applicationDirectory_(std::move(applicationDirectory)), messages_(messages), clock_(clock),
       settings_(applicationDirectory_), form2_(std::make_unique<Form2>())
@@ -80,7 +62,7 @@ void AppShell::OpenUnit(const QString& code, const QString& table)
 void AppShell::showDrill(std::unique_ptr<Recordset> recordset, DrillKind kind, const QString& unitCode)
 {
     Form1& study = ensureStudyWindow();
-    study.engine().open(std::move(recordset), kind, unitCode);
+    study.openDrill(std::move(recordset), kind, unitCode);
     study.show();
     form2_->hide();
 }

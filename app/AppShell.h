@@ -2,6 +2,7 @@
 
 #include "Catalogue.h"
 #include "Clock.h"
+#include "Colours.h"
 #include "DrillEngine.h"
 #include "LearningFeatures.h"
 #include "MenuWindow.h"
@@ -13,10 +14,6 @@
 
 #include <QObject>
 #include <memory>
-
-// Maps the font family that the windows ask for to the first installed CJK family of those the package
-// accepts, Song-style ones first.
-void installFontSubstitutions();
 
 // The running program: the shared state, the menu window from the start, the study window from the first
 // unit opened, switching between them, and the end when either is closed.

@@ -24,6 +24,9 @@ LearningFeatures::LearningFeatures(QString applicationDirectory, Messenger& mess
             &LearningFeatures::openErrorBook);
     connect(new QShortcut(QKeySequence(Qt::Key_F6), &menuWindow_), &QShortcut::activated, this,
             &LearningFeatures::showStatistics);
+    // Nothing on the window itself shows that these exist; the layout stays as it is.
+    menuWindow_.setToolTip(
+        QStringLiteral("右键或 F5：复习错题本；F6：学习统计\n提示中括号里的字母是答案的首字母"));
 }
 
 LearningFeatures::~LearningFeatures() = default;
@@ -113,9 +116,7 @@ StatisticsView* LearningFeatures::ensureStatistics()
     }
     const auto create = std::get<CreateStatisticsView>(loaded);
     statistics_.reset(create());
-    QWidget* window = statistics_->widget();
-    window->setWindowIcon(programIcon());
-    centreOnScreen(*window);
+    statistics_->widget()->setWindowIcon(programIcon());
     return statistics_.get();
 }
 
@@ -129,6 +130,11 @@ void LearningFeatures::showStatistics()
         return;
     view->display(collectStatistics(applicationDirectory_, clock_.now()));
     QWidget* window = view->widget();
+    // Each time it opens: as large as it asks or the screen holds, and centred by its frame.
+    if (!window->isVisible()) {
+        fitOnScreen(*window, window->sizeHint());
+        centreOnScreen(*window);
+    }
     window->show();
     window->raise();
     window->activateWindow();

@@ -13,10 +13,12 @@ public:
     explicit ModuleSpeaker(const char* moduleName = SpeechModuleName, QObject* parent = nullptr);
 
     void speak(const QString& text) override;
+    QString unavailableReason() const override;
 
 private:
     const char* moduleName_;
     bool tried_ = false;
     QLibrary module_;            // stays loaded when this object goes, so its speaker can be deleted after it
     Speaker* speaker_ = nullptr; // a child of this object
+    QString unavailable_;        // the module could not be loaded
 };

@@ -11,6 +11,8 @@ namespace {
 const QString NoWordsLeft = QStringLiteral("本单元没有单词了");
 const QString SpeechSection = QStringLiteral("Speech");
 const QString AutoSpeakKey = QStringLiteral("Auto");
+// Long enough to read why nothing was heard.
+constexpr int SpeechNoticeSeconds = 3;
 
 // Marks a handler as running, so that a tick delivered by a message box's own event loop does not judge
 // an answer in the middle of it.
@@ -28,6 +30,17 @@ private:
 
 } // namespace
 
+QString drillName(DrillKind kind)
+{
+    switch (kind) {
+    case DrillKind::ErrorBook:
+        return QStringLiteral("错题本");
+    case DrillKind::Unit:
+        break;
+    }
+    return {};
+}
+
 QString numberWithSign(int n)
 {
     return n >= 0 ? QLatin1Char(' ') + QString::number(n) : QString::number(n);
@@ -44,6 +57,16 @@ void DrillEngine::open(std::unique_ptr<Recordset> words, DrillKind kind, const Q
     recordset_ = std::move(words);
     kind_ = kind;
     UnitCode = unitCode;
+    view_.drillName = drillName(kind);
+    showDrillSize();
+}
+
+void DrillEngine::showDrillSize()
+{
+    view_.drillSummary =
+        view_.drillName.isEmpty() || !recordset_
+            ? QString()
+            : QStringLiteral("%1：%2 个单词").arg(view_.drillName).arg(recordset_->RecordCount());
 }
 
 void DrillEngine::close()
@@ -55,9 +78,10 @@ void DrillEngine::close()
 
 StudyStep DrillEngine::step()
 {
-    StudyStep step{view_, focusInput_, notice_};
+    StudyStep step{view_, focusInput_, notice_, noticeSeconds_};
     focusInput_ = false;
     notice_.clear();
+    noticeSeconds_ = StudyStep().noticeSeconds;
     return step;
 }
 
@@ -104,19 +128,39 @@ StudyStep DrillEngine::start()
 StudyStep DrillEngine::giveUp()
 {
     view_.answerShown = true;
+    reveal();
+    if (autoSpeak_)
+        say();
+    return step();
+}
+
+void DrillEngine::reveal()
+{
+    // Once per word, however often the learner asks.
     if (const auto word = currentWord(); word && view_.canGiveUp && !answerRevealed_) {
         answerRevealed_ = true;
         notify(DrillEvent::Kind::Revealed, *word);
     }
-    if (autoSpeak_)
-        speakAnswer();
-    return step();
+}
+
+bool DrillEngine::say()
+{
+    if (!speaker_ || view_.answer.isEmpty())
+        return false;
+    speaker_->speak(view_.answer);
+    if (const QString unavailable = speaker_->unavailableReason(); !unavailable.isEmpty()) {
+        notice_ = unavailable;
+        noticeSeconds_ = SpeechNoticeSeconds;
+        return false;
+    }
+    return true;
 }
 
 StudyStep DrillEngine::speakAnswer()
 {
-    if (speaker_ && !view_.answer.isEmpty())
-        speaker_->speak(view_.answer);
+    // A word the learner cannot hear gives nothing away.
+    if (say() && view_.mode == DrillMode::Test && !view_.answerShown)
+        reveal();
     return step();
 }
 
@@ -155,9 +199,11 @@ void DrillEngine::ShowCurrentWord()
         view_.prompt = shownField(1);
         view_.answer = shownField(2);
     }
-    view_.progress = QStringLiteral("当前单元中共有") + numberWithSign(recordset_->RecordCount()) +
+    view_.progress = (view_.drillName.isEmpty() ? QStringLiteral("当前单元") : view_.drillName) +
+                     QStringLiteral("中共有") + numberWithSign(recordset_->RecordCount()) +
                      QStringLiteral(" 个单词,当前为 第 ") + numberWithSign(recordset_->AbsolutePosition()) +
                      QStringLiteral(" 个");
+    showDrillSize();
     const int position = recordset_->AbsolutePosition();
     DoneCount = position >= 0 ? position - 1 : recordset_->RecordCount();
     if (DoneCount != 0) {
@@ -248,7 +294,7 @@ StudyStep DrillEngine::tick(const QString& typed, bool masteredTicked)
         speaker_->speak(answer);
     const auto word = currentWord();
     if (word)
-        notify(DrillEvent::Kind::Answered, *word, view_.answerShown);
+        notify(DrillEvent::Kind::Answered, *word, view_.answerShown || answerRevealed_);
     if (view_.masteredTicked) {
         if (const auto deleted = recordset_ ? recordset_->Delete() : std::nullopt)
             report(*deleted); // the word stays in the unit; the correct answer still moves on

@@ -26,6 +26,8 @@ struct StudyView {
     QString answer;              // the English word to type
     bool answerShown = false;    // the answer with its caption
     QString progress;            // "当前单元中共有 20 个单词,当前为 第  1 个"
+    QString drillName;           // what a drill that is not a unit is: "错题本"; empty for a unit
+    QString drillSummary;        // "错题本：2 个单词"; empty for a unit
     QString accuracy;            // "正确率是88%"
     bool accuracyShown = true;   // in test mode
     QString typed;               // what the learner has typed
@@ -43,6 +45,7 @@ struct StudyStep {
     StudyView view;
     bool focusInput = false; // the input takes the focus
     QString notice;          // shown in the status bar for a moment
+    int noticeSeconds = 2;
 };
 
 // The rules of a drill, in the learner's words: start, give up, pass over, an answer typed with the
@@ -76,7 +79,7 @@ public:
     void returnedToMenu() { ReturnedToMenu = true; }
     bool returnPending() const { return ReturnedToMenu; }
 
-    // Ctrl+J: the current answer, shown or hidden.
+    // Ctrl+J: the current answer, shown or hidden. Hearing a hidden answer in test mode counts as seeing it.
     StudyStep speakAnswer();
     // Ctrl+Shift+J: whether each word is spoken when it is answered or given up. Kept in the settings.
     StudyStep toggleAutoSpeak();
@@ -96,6 +99,9 @@ private:
     QString shownField(int position);
     std::optional<DrillWord> currentWord() const;
     void notify(DrillEvent::Kind kind, const DrillWord& word = {}, bool answerShown = false);
+    void reveal();
+    bool say();
+    void showDrillSize();
 
     SettingsFile& settings_;
     Messenger& messenger_;
@@ -107,6 +113,7 @@ private:
     StudyView view_;
     bool focusInput_ = false;
     QString notice_;
+    int noticeSeconds_ = StudyStep().noticeSeconds;
 
     int WrongCount = 0;
     int DoneCount = 0;
@@ -118,9 +125,12 @@ private:
     Speaker* speaker_ = nullptr;
     bool autoSpeak_ = false;
     DrillObserver* observer_ = nullptr;
-    bool answerRevealed_ = false; // the current word's answer was asked for
+    bool answerRevealed_ = false; // the current word's answer was asked for, to see or to hear
     bool practiceUsed_ = false;   // the drill has been in practice mode since Start
 };
+
+// How the learner sees a drill that is not a unit named; empty for a unit.
+QString drillName(DrillKind kind);
 
 // Str() of the progress line: a blank before a number that is 0 or more.
 QString numberWithSign(int n);

@@ -61,7 +61,7 @@ std::variant<LearningStatistics, Failure> readStatistics(const QString& historyF
     if (auto failed =
             read(QStringLiteral("SELECT strftime('%s', completed, 'utc'), "
                                 "CAST(julianday(substr(completed, 1, 10)) + 0.5 AS INTEGER), unit, accuracy "
-                                "FROM drill WHERE completed IS NOT NULL AND kind = 0 AND tested = 1 "
+                                "FROM drill WHERE completed IS NOT NULL AND tested = 1 "
                                 "AND accuracy IS NOT NULL ORDER BY completed"),
                  {}, [&] {
                      statistics.testDrills.push_back({utcMoment(query.value(0).toLongLong()),

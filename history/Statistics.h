@@ -14,7 +14,7 @@ struct LearningStatistics {
     struct TestDrill {
         QDateTime completed; // in UTC
         QDate day;           // local
-        QString unitCode;
+        QString unitCode;    // empty for the error book
         int accuracy = 0;
     };
     struct UnitFigures {
@@ -28,7 +28,7 @@ struct LearningStatistics {
     };
 
     std::map<QDate, int> answeredPerDay;   // words answered correctly, from the first day asked for
-    std::vector<TestDrill> testDrills;     // completed unit drills in test mode, oldest first
+    std::vector<TestDrill> testDrills;     // completed drills in test mode, oldest first
     std::map<QString, UnitFigures> units;  // by unit code
     std::vector<MissedWord> mostMissed;    // most missed first
     std::vector<ErrorBookEntry> errorBook; // in the order the words entered it

@@ -7,10 +7,13 @@
 #include <QFontInfo>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QStyleOptionFocusRect>
+#include <QToolTip>
+#include <algorithm>
 #include <qdrawutil.h>
 
 namespace {
@@ -159,6 +162,19 @@ void Form2::Form_Load(const SettingsFile& settings, const QDateTime& now)
         if (bands[i])
             units_[i]->setBackColour(colourOfNumber(bandColourNumber(*bands[i])));
     }
+}
+
+bool Form2::event(QEvent* event)
+{
+    // The window's tip belongs to its free areas: over a unit button the learner is choosing a unit.
+    if (event->type() == QEvent::ToolTip) {
+        const QWidget* under = childAt(static_cast<QHelpEvent*>(event)->pos());
+        if (under && std::find(units_.begin(), units_.end(), under) != units_.end()) {
+            QToolTip::hideText();
+            return true;
+        }
+    }
+    return QWidget::event(event);
 }
 
 void Form2::closeEvent(QCloseEvent* event)

@@ -13,7 +13,7 @@ class QLabel;
 class UnitButton;
 
 // The menu window: the grid of twenty unit buttons, coloured by how long ago each unit was last
-// completed, and the legend of the colours.
+// completed, and the legend of the colours. Its tool tip shows over its free areas, not over the buttons.
 class Form2 final : public QWidget {
     Q_OBJECT
 public:
@@ -30,6 +30,7 @@ signals:
     void unloading();
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -3,6 +3,8 @@
 #include <QLoggingCategory>
 
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTextToSpeech>
 #include <memory>
 #include <optional>
@@ -14,13 +16,21 @@ Q_LOGGING_CATEGORY(lcSpeech, "vokabo.speech")
 
 struct Candidate {
     const char* engine;
-    const char* needs; // what the learner installs when this engine cannot start
+    const char* daemon; // the program, and its package, that the engine talks to; none for flite
 };
 
 const Candidate Candidates[] = {
-    {"flite", "qt6-speech-flite-plugin"},
+    {"flite", nullptr},
     {"speechd", "speech-dispatcher"},
 };
+
+const QString FlitePackage = QStringLiteral("qt6-speech-flite-plugin");
+
+// What the learner is told, in the status bar, for each way of not being heard.
+const QString NoSoundServer = QStringLiteral("朗读不可用：没有声音服务");
+const QString NoEnglishVoice = QStringLiteral("朗读不可用：没有英语语音");
+const QString NoFlite = QStringLiteral("朗读不可用：缺少 ") + FlitePackage;
+const QString EngineFailed = QStringLiteral("朗读不可用：语音引擎无法启动");
 
 // Slower than the engines' normal pace, for a learner listening to a single word.
 constexpr double CalmRate = -0.2;
@@ -62,17 +72,64 @@ std::optional<QVoice> voiceNamed(const QTextToSpeech& tts, const QString& name)
     return std::nullopt;
 }
 
-// Why the engine cannot say an English word here, or nothing when it can.
-QString whyNot(const QTextToSpeech& tts, const Candidate& candidate)
+bool installed(const QString& program)
 {
-    if (tts.state() == QTextToSpeech::Error)
-        return QStringLiteral("%1 (install %2)").arg(tts.errorString(), QLatin1String(candidate.needs));
-    if (tts.errorReason() == QTextToSpeech::ErrorReason::Playback)
-        return QStringLiteral("no audio output device (a sound server is needed: install pulseaudio or "
-                              "pipewire-pulse)");
-    if (!englishLocale(tts))
-        return QStringLiteral("no English voice (install qt6-speech-flite-plugin)");
+    return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+// Where a PulseAudio client connects: the socket that PULSE_SERVER names, else the user's own. Empty when
+// the server is reached some other way.
+QString soundServerSocket()
+{
+    const QString servers = qEnvironmentVariable("PULSE_SERVER");
+    if (servers.isEmpty()) {
+        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        return runtime.isEmpty() ? QString() : runtime + QStringLiteral("/pulse/native");
+    }
+    for (const QString& server : servers.split(u' ', Qt::SkipEmptyParts)) {
+        if (server.startsWith(QLatin1String("unix:")))
+            return server.mid(5);
+    }
     return {};
+}
+
+// A package is named only when it is missing: a server that is installed and not running needs starting.
+QString whyNoSoundServer()
+{
+    QStringList servers;
+    for (const char* program : {"pulseaudio", "pipewire-pulse"}) {
+        if (installed(QLatin1String(program)))
+            servers << QLatin1String(program);
+    }
+    if (servers.isEmpty())
+        return QStringLiteral("no sound server (install pulseaudio or pipewire-pulse)");
+    if (const QString socket = soundServerSocket(); !socket.isEmpty() && QFileInfo::exists(socket))
+        return QStringLiteral("the sound server at %1 does not answer").arg(socket);
+    return QStringLiteral("no sound server is running (%1 is installed but not running)")
+        .arg(servers.join(QStringLiteral(" and ")));
+}
+
+struct Problem {
+    QString detail; // for stderr
+    QString reason; // for the learner
+};
+
+// Why the engine cannot say an English word here, or nothing when it can.
+std::optional<Problem> whyNot(const QTextToSpeech& tts, const Candidate& candidate, bool fliteInstalled)
+{
+    if (tts.state() == QTextToSpeech::Error) {
+        QString detail = tts.errorString();
+        if (candidate.daemon && !installed(QLatin1String(candidate.daemon)))
+            detail += QStringLiteral(" (install %1)").arg(QLatin1String(candidate.daemon));
+        return Problem{detail, fliteInstalled ? EngineFailed : NoFlite};
+    }
+    if (tts.errorReason() == QTextToSpeech::ErrorReason::Playback)
+        return Problem{QStringLiteral("no audio output: ") + whyNoSoundServer(), NoSoundServer};
+    if (!englishLocale(tts))
+        return Problem{fliteInstalled ? QStringLiteral("no English voice")
+                                      : QStringLiteral("no English voice (install %1)").arg(FlitePackage),
+                       NoEnglishVoice};
+    return std::nullopt;
 }
 
 } // namespace
@@ -116,15 +173,20 @@ QTextToSpeech* TextToSpeechSpeaker::engine()
         return engine_;
     tried_ = true;
 
-    const QStringList installed = QTextToSpeech::availableEngines();
+    const QStringList engines = QTextToSpeech::availableEngines();
+    const bool fliteInstalled = engines.contains(QLatin1String(Candidates[0].engine));
     QStringList problems;
+    // Without sound nothing helps; else flite, which needs no daemon, is what to install.
+    QString reason = fliteInstalled ? QString() : NoFlite;
     for (const Candidate& candidate : Candidates) {
         const QString name = QLatin1String(candidate.engine);
-        if (!installed.contains(name))
+        if (!engines.contains(name))
             continue;
         auto tts = std::make_unique<QTextToSpeech>(name);
-        if (const QString problem = whyNot(*tts, candidate); !problem.isEmpty()) {
-            problems << name + QStringLiteral(": ") + problem;
+        if (const auto problem = whyNot(*tts, candidate, fliteInstalled)) {
+            problems << name + QStringLiteral(": ") + problem->detail;
+            if (reason.isEmpty() || problem->reason == NoSoundServer)
+                reason = problem->reason;
             continue;
         }
         tts->setLocale(*englishLocale(*tts));
@@ -147,7 +209,8 @@ QTextToSpeech* TextToSpeechSpeaker::engine()
         return engine_;
     }
     if (problems.isEmpty())
-        problems << QStringLiteral("no text-to-speech engine is installed (install qt6-speech-flite-plugin)");
+        problems << QStringLiteral("no text-to-speech engine is installed (install %1)").arg(FlitePackage);
+    unavailable_ = reason;
     report(QStringLiteral("pronunciation is off: ") + problems.join(QStringLiteral("; ")));
     return nullptr;
 }

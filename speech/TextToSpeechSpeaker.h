@@ -10,7 +10,8 @@ class QTextToSpeech;
 
 // The machine's own speech synthesis, through Qt TextToSpeech: the flite engine where it is installed,
 // since it needs no daemon, else speech-dispatcher. Nothing is loaded until the first word. When the
-// machine cannot speak English aloud, one line on stderr says what is missing, and words are dropped.
+// machine cannot speak English aloud, one line on stderr says what is missing, unavailableReason() says it
+// to the learner, and words are dropped.
 class TextToSpeechSpeaker final : public QObject, public Speaker {
     Q_OBJECT
 public:
@@ -18,6 +19,7 @@ public:
     ~TextToSpeechSpeaker() override;
 
     void speak(const QString& text) override;
+    QString unavailableReason() const override { return unavailable_; }
 
     // Creates the engine on the first call. Null when no engine can speak English here; problem() says why.
     QTextToSpeech* engine();
@@ -53,4 +55,5 @@ private:
     bool engineQuiet_ = true;
     bool engineHeard_ = false; // the last word given to the engine has been heard
     QString problem_;
+    QString unavailable_;
 };

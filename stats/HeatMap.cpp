@@ -62,6 +62,12 @@ QRect HeatMap::cellRect(int week, int weekday) const
     return {Left + week * Pitch, Top + weekday * Pitch, Cell, Cell};
 }
 
+QRect HeatMap::dayRect(const QDate& day) const
+{
+    const qint64 days = firstDay_.daysTo(day);
+    return cellRect(int(days / 7), int(days % 7));
+}
+
 QDate HeatMap::dayAt(const QPoint& point) const
 {
     for (int week = 0; week < weeks(); ++week) {
@@ -138,8 +144,8 @@ bool HeatMap::event(QEvent* event)
         if (day.isValid()) {
             const auto found = counts_.find(day);
             QToolTip::showText(help->globalPos(),
-                               QStringLiteral("%1：答对 %2 个单词")
-                                   .arg(day.toString(QStringLiteral("yyyy年M月d日")))
+                               QStringLiteral("%1：答对 %2 个")
+                                   .arg(day.toString(QStringLiteral("yyyy-MM-dd")))
                                    .arg(found == counts_.end() ? 0 : found->second),
                                this);
         } else {

@@ -19,6 +19,8 @@ public:
 
     // The shade of a count, 0 (none) to 4 (a quarter of the busiest day's count or more, in steps).
     static int shadeOf(int count, int busiest);
+    // Where a day's cell is drawn.
+    QRect dayRect(const QDate& day) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

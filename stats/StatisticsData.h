@@ -19,7 +19,7 @@ struct StatisticsData {
     struct TestDrill {
         QDateTime completed; // in UTC
         QDate day;           // local
-        QString unitCode;
+        QString unitCode;    // empty for the error book
         int accuracy = 0;
     };
 
@@ -43,7 +43,7 @@ struct StatisticsData {
     QDate firstDay; // the Monday 25 weeks before this week's
     QDate today;
     std::map<QDate, int> answeredPerDay;
-    std::vector<TestDrill> testDrills; // completed unit drills in test mode, oldest first
+    std::vector<TestDrill> testDrills; // completed drills in test mode, oldest first
     std::array<Unit, UnitCount> units;
     std::vector<MissedWord> mostMissed;
     QStringList problems; // files that could not be read, for the learner

@@ -3,36 +3,105 @@
 #include "Colours.h"
 #include "HeatMap.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
-#include <QDateTimeAxis>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineSeries>
+#include <QResizeEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QValueAxis>
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace {
 
-const QString LevelNames[] = {QStringLiteral("一级"), QStringLiteral("二级"), QStringLiteral("三级"),
-                              QStringLiteral("四级"), QStringLiteral("五级")};
-const QColor LevelColours[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e), QColor(0x2c, 0xa0, 0x2c),
-                               QColor(0xd6, 0x27, 0x28), QColor(0x94, 0x67, 0xbd)};
+// The five levels, then the error book, each a line of the accuracy chart.
+constexpr int Lines = 6;
+const QString LineNames[Lines] = {QStringLiteral("一级"), QStringLiteral("二级"), QStringLiteral("三级"),
+                                  QStringLiteral("四级"), QStringLiteral("五级"), QStringLiteral("错题本")};
+const QColor LineColours[Lines] = {QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e),
+                                   QColor(0x2c, 0xa0, 0x2c), QColor(0xd6, 0x27, 0x28),
+                                   QColor(0x94, 0x67, 0xbd), QColor(0x7f, 0x7f, 0x7f)};
+const QString ErrorBookName = LineNames[Lines - 1];
 
-// Beyond this many drills of a level the points are left out, and only the line is drawn.
-constexpr int MarkedDrills = 60;
-// Beyond this many drills of one level the lines would only be a smear: the chart shows weekly means.
+// Beyond this many drills of one line the lines would only be a smear: the chart shows weekly means.
 constexpr int DrawnDrills = 150;
+// Qt draws a line's markers three times as wide as its pen.
+constexpr qreal LineWidth = 1.5;
+// Month labels along the time axis, at most.
+constexpr int TimeLabels = 6;
+// The narrowest the accuracy chart becomes beside the calendar.
+constexpr int ChartMinimumWidth = 320;
 const QString AccuracyTitle = QStringLiteral("测试模式的正确率");
 
+int lineOf(const StatisticsData::TestDrill& drill)
+{
+    if (drill.unitCode.isEmpty())
+        return Lines - 1;
+    const int level = drill.unitCode.front().digitValue();
+    return level >= 1 && level <= 5 ? level - 1 : -1;
+}
+
+qreal msecsAt(const QDate& day)
+{
+    return qreal(QDateTime(day, QTime(0, 0)).toMSecsSinceEpoch());
+}
+
+QString dayText(const QDate& day)
+{
+    return day.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+// The time axis over whole months that hold every point with room either side, so that no marker is cut
+// by the plot's edge; labelled at the first of every month, or of every few.
+QCategoryAxis* monthAxis(qint64 first, qint64 last)
+{
+    const qint64 room = std::max<qint64>(12 * 3600 * 1000, (last - first) / 30);
+    const QDate from = QDateTime::fromMSecsSinceEpoch(first - room).date();
+    const QDate to = QDateTime::fromMSecsSinceEpoch(last + room).date();
+    const QDate start(from.year(), from.month(), 1);
+    const QDate end = QDate(to.year(), to.month(), 1).addMonths(1);
+    const int months = (end.year() - start.year()) * 12 + end.month() - start.month();
+    int step = 1;
+    for (const int every : {1, 2, 3, 6, 12, 24, 60}) {
+        step = every;
+        if (months / every < TimeLabels)
+            break;
+    }
+    const bool oneYear = start.year() == end.addDays(-1).year();
+    auto* axis = new QCategoryAxis;
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    axis->setRange(msecsAt(start), msecsAt(end));
+    // A category's label stands at its end: the first one, at the axis' start, ends there.
+    axis->setStartValue(msecsAt(start) - 1);
+    for (QDate month = start; month <= end; month = month.addMonths(1)) {
+        if ((month.year() * 12 + month.month() - 1) % step == 0)
+            axis->append(month.toString(oneYear ? QStringLiteral("M月") : QStringLiteral("yyyy/M")),
+                         msecsAt(month));
+    }
+    return axis;
+}
+
+struct Point {
+    QPointF value; // msecs since the epoch, accuracy
+    QString tip;
+};
+
 // The mean accuracy of each week, at the middle of the week.
-QList<QPointF> weeklyMeans(const std::vector<const StatisticsData::TestDrill*>& drills)
+QList<Point> weeklyMeans(const std::vector<const StatisticsData::TestDrill*>& drills, const QString& name)
 {
     std::map<qint64, std::pair<double, int>> weeks;
     for (const StatisticsData::TestDrill* drill : drills) {
@@ -40,17 +109,24 @@ QList<QPointF> weeklyMeans(const std::vector<const StatisticsData::TestDrill*>& 
         total += drill->accuracy;
         ++count;
     }
-    QList<QPointF> means;
+    QList<Point> means;
     for (const auto& [monday, sum] : weeks) {
-        const QDateTime middle(QDate::fromJulianDay(monday).addDays(3), QTime(12, 0));
-        means.append(QPointF(qreal(middle.toMSecsSinceEpoch()), sum.first / sum.second));
+        const QDate first = QDate::fromJulianDay(monday);
+        const QDateTime middle(first.addDays(3), QTime(12, 0));
+        const double mean = sum.first / sum.second;
+        means.append({QPointF(qreal(middle.toMSecsSinceEpoch()), mean),
+                      QStringLiteral("%1 起一周 %2：平均正确率 %3%（%4 次）")
+                          .arg(dayText(first), name)
+                          .arg(std::lround(mean))
+                          .arg(sum.second)});
     }
     return means;
 }
 
-QGroupBox* box(const QString& title, QWidget* content, QWidget* parent)
+QGroupBox* box(const char* name, const QString& title, QWidget* content, QWidget* parent)
 {
     auto* group = new QGroupBox(title, parent);
+    group->setObjectName(QLatin1String(name));
     auto* layout = new QVBoxLayout(group);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(content);
@@ -81,17 +157,73 @@ QTableWidgetItem* cell(const QString& text, Qt::Alignment alignment = Qt::AlignR
 
 } // namespace
 
+// The accuracy chart, with a tip on each point: the drill, or the week, and its accuracy.
+class AccuracyChartView final : public QChartView {
+public:
+    using QChartView::QChartView;
+
+    struct Tip {
+        QAbstractSeries* series;
+        QPointF value;
+        QString text;
+    };
+    void setTips(std::vector<Tip> tips) { tips_ = std::move(tips); }
+
+    // The tip of the point drawn nearest `position`, within a few pixels; empty away from the points.
+    QString tipAt(const QPoint& position) const
+    {
+        constexpr int Reach = 8;
+        const Tip* nearest = nullptr;
+        int best = Reach * Reach + 1;
+        for (const Tip& tip : tips_) {
+            const QPoint at =
+                mapFromScene(chart()->mapToScene(chart()->mapToPosition(tip.value, tip.series))) - position;
+            if (const int distance = QPoint::dotProduct(at, at); distance < best) {
+                best = distance;
+                nearest = &tip;
+            }
+        }
+        return nearest ? nearest->text : QString();
+    }
+
+protected:
+    bool viewportEvent(QEvent* event) override
+    {
+        if (event->type() != QEvent::ToolTip)
+            return QChartView::viewportEvent(event);
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (const QString tip = tipAt(help->pos()); !tip.isEmpty())
+            QToolTip::showText(help->globalPos(), tip, viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+
+private:
+    std::vector<Tip> tips_;
+};
+
 StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("StatisticsWindow"));
     setWindowTitle(QStringLiteral("学习统计"));
     setAttribute(Qt::WA_QuitOnClose, false);
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        connect(new QShortcut(key, this), &QShortcut::activated, this, &QWidget::close);
 
-    heatMap_ = new HeatMap(this);
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("scroll"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    auto* content = new QWidget(scroll_);
+    grid_ = new QGridLayout(content);
+    grid_->setContentsMargins(8, 8, 8, 8);
+
+    heatMap_ = new HeatMap(content);
     heatMap_->setObjectName(QStringLiteral("heatMap"));
-    summary_ = new QLabel(this);
+    summary_ = new QLabel(content);
     summary_->setObjectName(QStringLiteral("summary"));
-    auto* calendar = new QWidget(this);
+    auto* calendar = new QWidget(content);
     auto* calendarLayout = new QVBoxLayout(calendar);
     calendarLayout->setContentsMargins(0, 0, 0, 0);
     calendarLayout->addWidget(heatMap_);
@@ -102,13 +234,13 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent)
     chart->setMargins(QMargins(0, 0, 0, 0));
     chart->setBackgroundRoundness(0);
     chart->legend()->setAlignment(Qt::AlignBottom);
-    chartView_ = new QChartView(chart, this);
+    chartView_ = new AccuracyChartView(chart, content);
     chartView_->setObjectName(QStringLiteral("accuracyChart"));
     chartView_->setRenderHint(QPainter::Antialiasing);
-    chartView_->setMinimumHeight(180);
-    auto* noDrills = new QLabel(QStringLiteral("还没有在测试模式下完成的单元。"), this);
+    chartView_->setMinimumSize(ChartMinimumWidth, 200);
+    auto* noDrills = new QLabel(QStringLiteral("还没有在测试模式下完成的练习。"), content);
     noDrills->setAlignment(Qt::AlignCenter);
-    accuracy_ = new QStackedWidget(this);
+    accuracy_ = new QStackedWidget(content);
     accuracy_->addWidget(noDrills);
     accuracy_->addWidget(chartView_);
 
@@ -116,41 +248,73 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent)
                    {QStringLiteral("单元"), QStringLiteral("最近完成"), QStringLiteral("距今天数"),
                     QStringLiteral("完成次数"), QStringLiteral("平均正确率"), QStringLiteral("剩余单词"),
                     QStringLiteral("错题本")},
-                   this);
+                   content);
     units_->verticalHeader()->hide();
     units_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     units_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     units_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    mostMissed_ = table("missedWords",
-                        {QStringLiteral("英文"), QStringLiteral("中文"), QStringLiteral("错误次数")}, this);
+    // Room for all twenty units without scrolling.
+    const int rows =
+        units_->verticalHeader()->defaultSectionSize() * 20 + units_->horizontalHeader()->sizeHint().height();
+    units_->setMinimumHeight(rows + 2 * units_->frameWidth());
+    mostMissed_ = table(
+        "missedWords", {QStringLiteral("英文"), QStringLiteral("中文"), QStringLiteral("错误次数")}, content);
 
-    problems_ = new QLabel(this);
+    problems_ = new QLabel(content);
     problems_->setObjectName(QStringLiteral("problems"));
     QPalette red = problems_->palette();
     red.setColor(QPalette::WindowText, QColor(192, 0, 0));
     problems_->setPalette(red);
     problems_->hide();
 
-    auto* layout = new QGridLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
-    layout->addWidget(box(QStringLiteral("最近26周每天答对的单词"), calendar, this), 0, 0);
-    accuracyBox_ = box(AccuracyTitle, accuracy_, this);
-    layout->addWidget(accuracyBox_, 0, 1);
-    layout->addWidget(box(QStringLiteral("各单元"), units_, this), 1, 0);
-    layout->addWidget(box(QStringLiteral("最常错的20个单词"), mostMissed_, this), 1, 1);
-    layout->addWidget(problems_, 2, 0, 1, 2);
-    layout->setColumnStretch(0, 0);
-    layout->setColumnStretch(1, 1);
-    layout->setRowStretch(1, 1);
+    calendarBox_ = box("calendarBox", QStringLiteral("最近26周每天答对的单词"), calendar, content);
+    accuracyBox_ = box("accuracyBox", AccuracyTitle, accuracy_, content);
+    unitsBox_ = box("unitsBox", QStringLiteral("各单元"), units_, content);
+    missedBox_ = box("missedBox", QStringLiteral("最常错的20个单词"), mostMissed_, content);
+    scroll_->setWidget(content);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll_);
 
-    // Room for all twenty units without scrolling.
-    const int rows =
-        units_->verticalHeader()->defaultSectionSize() * 20 + units_->horizontalHeader()->sizeHint().height();
-    units_->setMinimumHeight(rows + 2 * units_->frameWidth());
-    resize(1100, sizeHint().height());
+    // A scroll bar may take its width from either arrangement.
+    const int scrollBar = scroll_->verticalScrollBar()->sizeHint().width();
+    arrange(true);
+    twoColumnWidth_ = grid_->minimumSize().width() + scrollBar;
+    preferred_ = QSize(std::max(1100, twoColumnWidth_), grid_->sizeHint().height());
+    setMinimumSize(std::min(320, twoColumnWidth_), 240);
+    resize(preferred_);
 }
 
 StatisticsWindow::~StatisticsWindow() = default;
+
+void StatisticsWindow::arrange(bool twoColumns)
+{
+    twoColumns_ = twoColumns;
+    QWidget* const parts[] = {calendarBox_, accuracyBox_, unitsBox_, missedBox_, problems_};
+    for (QWidget* part : parts)
+        grid_->removeWidget(part);
+    if (twoColumns) {
+        grid_->addWidget(calendarBox_, 0, 0);
+        grid_->addWidget(accuracyBox_, 0, 1);
+        grid_->addWidget(unitsBox_, 1, 0);
+        grid_->addWidget(missedBox_, 1, 1);
+        grid_->addWidget(problems_, 2, 0, 1, 2);
+    } else {
+        for (int row = 0; row < int(std::size(parts)); ++row)
+            grid_->addWidget(parts[row], row, 0);
+    }
+    grid_->setColumnStretch(0, twoColumns ? 0 : 1);
+    grid_->setColumnStretch(1, twoColumns ? 1 : 0);
+    for (int row = 0; row < int(std::size(parts)); ++row)
+        grid_->setRowStretch(row, row == 1 ? 1 : 0);
+}
+
+void StatisticsWindow::resizeEvent(QResizeEvent* event)
+{
+    if (const bool wide = event->size().width() >= twoColumnWidth_; wide != twoColumns_)
+        arrange(wide);
+    QWidget::resizeEvent(event);
+}
 
 void StatisticsWindow::display(const StatisticsData& data)
 {
@@ -170,6 +334,7 @@ void StatisticsWindow::display(const StatisticsData& data)
 void StatisticsWindow::showAccuracy(const StatisticsData& data)
 {
     QChart* chart = chartView_->chart();
+    chartView_->setTips({});
     chart->removeAllSeries();
     // The chart deletes the series it removes, but hands removed axes back.
     for (QAbstractAxis* axis : chart->axes()) {
@@ -181,59 +346,81 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
         return;
     }
 
-    std::array<std::vector<const StatisticsData::TestDrill*>, 5> levels;
+    std::array<std::vector<const StatisticsData::TestDrill*>, Lines> lines;
     for (const auto& drill : data.testDrills) {
-        const int level = drill.unitCode.isEmpty() ? 0 : drill.unitCode.front().digitValue();
-        if (level >= 1 && level <= 5)
-            levels[size_t(level - 1)].push_back(&drill);
+        if (const int line = lineOf(drill); line >= 0)
+            lines[size_t(line)].push_back(&drill);
     }
-    const bool weekly = std::any_of(levels.begin(), levels.end(),
+    QHash<QString, QString> captions;
+    for (const StatisticsData::Unit& unit : data.units)
+        captions.insert(unit.code, unit.caption);
+    const bool weekly = std::any_of(lines.begin(), lines.end(),
                                     [](const auto& drills) { return drills.size() > size_t(DrawnDrills); });
-    std::array<QList<QPointF>, 5> points;
-    for (size_t level = 0; level < levels.size(); ++level) {
+    std::array<QList<Point>, Lines> points;
+    for (size_t line = 0; line < lines.size(); ++line) {
         if (weekly) {
-            points[level] = weeklyMeans(levels[level]);
+            points[line] = weeklyMeans(lines[line], LineNames[line]);
             continue;
         }
-        for (const StatisticsData::TestDrill* drill : levels[level])
-            points[level].append(QPointF(qreal(drill->completed.toMSecsSinceEpoch()), drill->accuracy));
+        for (const StatisticsData::TestDrill* drill : lines[line]) {
+            const QString what = drill->unitCode.isEmpty() ? ErrorBookName : captions.value(drill->unitCode);
+            points[line].append(
+                {QPointF(qreal(drill->completed.toMSecsSinceEpoch()), drill->accuracy),
+                 QStringLiteral("%1 %2 %3：正确率 %4%")
+                     .arg(dayText(drill->day),
+                          drill->completed.toLocalTime().toString(QStringLiteral("HH:mm")), what)
+                     .arg(drill->accuracy)});
+        }
     }
     accuracyBox_->setTitle(weekly ? AccuracyTitle + QStringLiteral("（每周平均）") : AccuracyTitle);
 
-    // From the lowest accuracy's ten down, so that the usual nineties do not crowd against the top.
     double lowest = 100;
-    for (const QList<QPointF>& level : points) {
-        for (const QPointF& point : level)
-            lowest = std::min(lowest, point.y());
+    qint64 first = std::numeric_limits<qint64>::max(), last = std::numeric_limits<qint64>::min();
+    for (const QList<Point>& line : points) {
+        for (const Point& point : line) {
+            lowest = std::min(lowest, point.value.y());
+            first = std::min(first, qint64(point.value.x()));
+            last = std::max(last, qint64(point.value.x()));
+        }
     }
+    // From the lowest accuracy's ten down, so that the usual nineties do not crowd against the top; with
+    // room above 100 % and below the lowest, so that no marker is cut by the plot's edge.
     const int bottom = std::clamp(int(lowest) / 10 * 10, 0, 90);
+    const qreal room = (100 - bottom) * 0.06;
     auto* percent = new QValueAxis;
-    percent->setRange(bottom, 100);
-    percent->setTickCount(std::min(6, (100 - bottom) / 10 + 1));
+    percent->setRange(bottom - room, 100 + room);
+    percent->setTickType(QValueAxis::TicksDynamic);
+    percent->setTickAnchor(0);
+    percent->setTickInterval(100 - bottom > 50 ? 20 : 10);
     percent->setLabelFormat(QStringLiteral("%d%"));
-    auto* time = new QDateTimeAxis;
-    const QDateTime first = data.testDrills.front().completed, last = data.testDrills.back().completed;
-    const qint64 span = first.daysTo(last);
-    time->setFormat(span > 300 ? QStringLiteral("yyyy/M") : QStringLiteral("M/d"));
-    // A day either side of a short span, so that its ticks fall on different days.
-    const qint64 margin = span < 7 ? 24 * 3600 : 12 * 3600;
-    time->setRange(first.addSecs(-margin), last.addSecs(margin));
-    time->setTickCount(span < 7 ? 3 : 6);
+    QCategoryAxis* time = monthAxis(first, last);
+    // The last month's label is centred on the right edge of the plot: room for its half.
+    const QStringList labels = time->categoriesLabels();
+    chart->setMargins(QMargins(
+        0, 0,
+        QFontMetrics(time->labelsFont()).horizontalAdvance(labels.isEmpty() ? QString() : labels.last()) / 2,
+        0));
     chart->addAxis(time, Qt::AlignBottom);
     chart->addAxis(percent, Qt::AlignLeft);
-    for (size_t level = 0; level < points.size(); ++level) {
-        if (points[level].isEmpty())
+    std::vector<AccuracyChartView::Tip> tips;
+    for (size_t line = 0; line < points.size(); ++line) {
+        if (points[line].isEmpty())
             continue;
         auto* series = new QLineSeries;
-        series->setName(LevelNames[level]);
-        series->setColor(LevelColours[level]);
-        series->setPointsVisible(points[level].size() <= MarkedDrills);
-        series->setMarkerSize(6);
-        series->replace(points[level]);
+        series->setName(LineNames[line]);
+        for (const Point& point : points[line]) {
+            series->append(point.value);
+            tips.push_back({series, point.value, point.tip});
+        }
         chart->addSeries(series);
+        // After the chart's theme, which gives every series a pen of its own. The markers' size follows
+        // the pen's width.
+        series->setPen(QPen(LineColours[line], LineWidth));
+        series->setPointsVisible(true);
         series->attachAxis(time);
         series->attachAxis(percent);
     }
+    chartView_->setTips(std::move(tips));
     accuracy_->setCurrentIndex(1);
 }
 

@@ -5,16 +5,18 @@
 
 #include <QWidget>
 
+class AccuracyChartView;
 class HeatMap;
-class QChart;
-class QChartView;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
+class QScrollArea;
 class QStackedWidget;
 class QTableWidget;
 
 // "学习统计": words answered per day over 26 weeks, the accuracy of each test-mode drill by level, a
-// table of the twenty units, and the twenty words missed most often.
+// table of the twenty units, and the twenty words missed most often. Two columns when the window is wide
+// enough, else one; what does not fit scrolls. Esc and Ctrl+W close it.
 class StatisticsWindow final : public QWidget, public StatisticsView {
     Q_OBJECT
 public:
@@ -24,17 +26,32 @@ public:
     QWidget* widget() override { return this; }
     void display(const StatisticsData& data) override;
 
+    // Everything in two columns, without scrolling; the program fits it to the screen.
+    QSize sizeHint() const override { return preferred_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    void arrange(bool twoColumns);
     void showAccuracy(const StatisticsData& data);
     void showUnits(const StatisticsData& data);
     void showMostMissed(const StatisticsData& data);
 
     QLabel* summary_ = nullptr;
     HeatMap* heatMap_ = nullptr;
+    QGroupBox* calendarBox_ = nullptr;
     QGroupBox* accuracyBox_ = nullptr;
+    QGroupBox* unitsBox_ = nullptr;
+    QGroupBox* missedBox_ = nullptr;
     QStackedWidget* accuracy_ = nullptr;
-    QChartView* chartView_ = nullptr;
+    AccuracyChartView* chartView_ = nullptr;
     QTableWidget* units_ = nullptr;
     QTableWidget* mostMissed_ = nullptr;
     QLabel* problems_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
+    QGridLayout* grid_ = nullptr;
+    bool twoColumns_ = false;
+    int twoColumnWidth_ = 0; // the narrowest window that shows two columns
+    QSize preferred_;
 };

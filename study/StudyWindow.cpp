@@ -2,6 +2,7 @@
 
 #include "Colours.h"
 #include "WindowPlacement.h"
+#include "WordLabels.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,8 +20,8 @@
 namespace {
 
 const QString Notice = QStringLiteral("Vokabo");
+const QString Title = QStringLiteral("Vokabo1.0");
 const QString StatusNotice = QStringLiteral("Vokabo 1.0  英语单词练习  Ctrl+J 朗读  Ctrl+Shift+J 自动朗读");
-constexpr int StatusMessageMilliseconds = 2000;
 
 template <typename Widget, typename... Args>
 Widget* place(QWidget* parent, const char* name, const QRect& geometry, Args&&... args)
@@ -58,6 +59,19 @@ template <typename Widget> void setTextIfChanged(Widget* widget, const QString& 
         widget->setText(text);
 }
 
+// A word the learner must read whole: never cut off, never wrapped, drawn smaller when it is wider than
+// its label, on the line's baseline.
+void showWord(QLabel* label, const QString& text)
+{
+    if (label->text() == text)
+        return;
+    const QFont font = WordLabels::font();
+    const QFont fitted = fittingFont(font, text, label->width());
+    label->setFont(fitted);
+    label->setContentsMargins(0, qRound(QFontMetricsF(font).ascent() - QFontMetricsF(fitted).ascent()), 0, 0);
+    label->setText(text);
+}
+
 } // namespace
 
 void Form1::WindowMessenger::showMessage(const QString& text, const QString& title)
@@ -72,7 +86,7 @@ Form1::Form1(SettingsFile& settings, Messenger& messages, const Clock& clock, QW
     : QWidget(parent), messenger_(*this, messages), engine_(settings, messenger_, clock)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Vokabo1.0"));
+    setWindowTitle(Title);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(614, 301);
@@ -80,7 +94,7 @@ Form1::Form1(SettingsFile& settings, Messenger& messages, const Clock& clock, QW
 
     const QFont song = songFont(10.5);
     const QFont songLarge = songFont(14.25);
-    const QFont songLargeBold = songFont(14.25, true);
+    const QFont songLargeBold = WordLabels::font();
 
     Command8 = place<QPushButton>(this, "Command8", {8, 8, 89, 25}, QStringLiteral("返回主界面"));
     Frame1 = place<QGroupBox>(this, "Frame1", {208, 0, 169, 49});
@@ -97,15 +111,17 @@ Form1::Form1(SettingsFile& settings, Messenger& messages, const Clock& clock, QW
     Label2 = label(this, "Label2", QStringLiteral("中文："), {168, 88, 49, 17}, Qt::AlignVCenter);
     Label2->setFont(song);
     // The words come from the database and are shown as they are, markup and all.
-    Label4 = label(this, "Label4", QString(), {216, 80, 153, 25});
+    Label4 = label(this, "Label4", QString(), {216, 80, WordLabels::PromptWidth, 25});
     Label4->setFont(songLargeBold);
     Label4->setTextFormat(Qt::PlainText);
+    Label4->setWordWrap(false);
     Label3 = label(this, "Label3", QStringLiteral("答案："), {384, 88, 49, 17}, Qt::AlignVCenter);
     Label3->setFont(song);
     Label3->hide();
-    Label5 = label(this, "Label5", QString(), {432, 80, 129, 25});
+    Label5 = label(this, "Label5", QString(), {432, 80, WordLabels::AnswerWidth, 25});
     Label5->setFont(songLargeBold);
     Label5->setTextFormat(Qt::PlainText);
+    Label5->setWordWrap(false);
     Label5->hide();
     Label6 = label(this, "Label6", QStringLiteral("英文："), {168, 128, 44, 14}, Qt::AlignVCenter);
     Label6->setFont(song);
@@ -129,6 +145,11 @@ Form1::Form1(SettingsFile& settings, Messenger& messages, const Clock& clock, QW
     StatusBar1 = place<QStatusBar>(this, "StatusBar1", {0, 276, 614, 25});
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->addWidget(new QLabel(StatusNotice, StatusBar1), 1);
+    // What the drill is, when it is not a unit; a unit's status bar is as it always was.
+    drillSummary_ = new QLabel(StatusBar1);
+    drillSummary_->setObjectName(QStringLiteral("drillSummary"));
+    StatusBar1->addPermanentWidget(drillSummary_);
+    drillSummary_->hide();
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -167,6 +188,12 @@ Form1::~Form1() = default;
 void Form1::Form_Load()
 {
     centreOnScreen(*this);
+}
+
+void Form1::openDrill(std::unique_ptr<Recordset> words, DrillKind kind, const QString& unitCode)
+{
+    engine_.open(std::move(words), kind, unitCode);
+    render(engine_.view());
 }
 
 void Form1::Form_Unload()
@@ -253,16 +280,21 @@ void Form1::render(const StudyStep& step)
     if (step.focusInput)
         Text6->setFocus();
     if (!step.notice.isEmpty())
-        StatusBar1->showMessage(step.notice, StatusMessageMilliseconds);
+        StatusBar1->showMessage(step.notice, step.noticeSeconds * 1000);
 }
 
 void Form1::render(const StudyView& view)
 {
-    setTextIfChanged(Label4, view.prompt);
-    setTextIfChanged(Label5, view.answer);
+    showWord(Label4, view.prompt);
+    showWord(Label5, view.answer);
     setTextIfChanged(Label7, view.progress);
     setTextIfChanged(rightSum, view.accuracy);
     setTextIfChanged(Text6, view.typed);
+    const QString title = view.drillName.isEmpty() ? Title : Title + QStringLiteral(" — ") + view.drillName;
+    if (windowTitle() != title)
+        setWindowTitle(title);
+    setTextIfChanged(drillSummary_, view.drillSummary);
+    drillSummary_->setVisible(!view.drillSummary.isEmpty());
     Label3->setVisible(view.answerShown);
     Label5->setVisible(view.answerShown);
     rightSum->setVisible(view.accuracyShown);

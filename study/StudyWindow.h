@@ -29,6 +29,8 @@ public:
     void Form_Unload();
 
     DrillEngine& engine() { return engine_; }
+    // Puts a unit's words, or another drill's, before the learner, and says which in the title.
+    void openDrill(std::unique_ptr<Recordset> words, DrillKind kind, const QString& unitCode = {});
     // The learner went back to the menu with Command8: the next tick blanks the word display.
     void returnedToMenu() { engine_.returnedToMenu(); }
 
@@ -88,5 +90,6 @@ private:
     QPushButton* Command6 = nullptr;
     QLabel* Label7 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
+    QLabel* drillSummary_ = nullptr; // a panel of StatusBar1
     QTimer* Timer1 = nullptr;
 };

@@ -45,7 +45,9 @@ struct RecordingMessenger final : Messenger {
 
 struct RecordingSpeaker final : Speaker {
     void speak(const QString& text) override { spoken.append(text); }
+    QString unavailableReason() const override { return unavailable; }
     QStringList spoken;
+    QString unavailable; // a machine that cannot be heard, when set
 };
 
 // A word of a test database, in clear text; no value stands for a Null field.

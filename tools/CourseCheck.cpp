@@ -1,7 +1,9 @@
 #include "CourseCheck.h"
+#include "WordLabels.h"
 
 #include <QHash>
 #include <QRegularExpression>
+#include <cmath>
 
 namespace CourseCheck {
 
@@ -98,7 +100,37 @@ QStringList findings(const std::vector<std::vector<Word>>& units)
     return found;
 }
 
-Result<QStringList> check(const QString& databaseFile)
+QStringList warnings(const std::vector<std::vector<Word>>& units)
+{
+    installFontSubstitutions();
+    const QFont font = WordLabels::font();
+    const QFontMetricsF metrics(font);
+    QStringList found;
+    const auto measure = [&](const QString& place, const QString& what, const QString& text, int width) {
+        const qreal wide = metrics.horizontalAdvance(text);
+        if (std::ceil(wide) <= width)
+            return;
+        found.append(QStringLiteral("%1: the %2 is %3 px wide at %4 pt, its label %5 px; the study window "
+                                    "draws it at %6 pt")
+                         .arg(place, what)
+                         .arg(std::ceil(wide))
+                         .arg(font.pointSizeF())
+                         .arg(width)
+                         .arg(fittingFont(font, text, width).pointSizeF()));
+    };
+    for (size_t i = 0; i < UnitCatalogue().size() && i < units.size(); ++i) {
+        const QString unit = unitName(UnitCatalogue()[i]);
+        for (const Word& word : units[i]) {
+            const QString place = QStringLiteral("%1 '%2'").arg(unit, word.english);
+            measure(place, QStringLiteral("prompt '%1'").arg(word.chinese), word.chinese,
+                    WordLabels::PromptWidth);
+            measure(place, QStringLiteral("answer"), word.english, WordLabels::AnswerWidth);
+        }
+    }
+    return found;
+}
+
+Result<Report> check(const QString& databaseFile)
 {
     std::vector<std::vector<Word>> units;
     for (const UnitRow& unit : UnitCatalogue()) {
@@ -107,7 +139,7 @@ Result<QStringList> check(const QString& databaseFile)
             return std::move(*failure);
         units.push_back(std::move(std::get<std::vector<Word>>(words)));
     }
-    return findings(units);
+    return Report{findings(units), warnings(units)};
 }
 
 } // namespace CourseCheck

@@ -4,6 +4,7 @@
 #include <QMargins>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 
@@ -26,16 +27,26 @@ void place(QWidget& window, const QMargins& frame)
         return;
     const QRect area = screen->geometry();
     const QSize outer = window.size().grownBy(frame);
+    // A window nearly as large as the screen stays clear of the desktop's panels.
+    const QRect free = screen->availableGeometry();
+    const int x = std::clamp(area.x() + (area.width() - outer.width()) / 2, free.left(),
+                             std::max(free.left(), free.left() + free.width() - outer.width()));
+    const int y = std::clamp(area.y() + (area.height() - outer.height()) / 2, free.top(),
+                             std::max(free.top(), free.top() + free.height() - outer.height()));
     // move() places a top-level window's frame, not its client area.
-    window.move(area.x() + (area.width() - outer.width()) / 2,
-                area.y() + (area.height() - outer.height()) / 2);
+    window.move(x, y);
 }
+
+const QString WaitingName = QStringLiteral("centreWhenFramed");
 
 // Waits for the window manager's frame, re-centres the window by it once, and goes.
 class CentreWhenFramed final : public QObject {
 public:
     CentreWhenFramed(QWidget& window, const QMargins& assumed) : QObject(&window), assumed_(assumed)
     {
+        // A window centred again before it was framed waits once, with what was assumed last.
+        qDeleteAll(window.findChildren<QObject*>(WaitingName, Qt::FindDirectChildrenOnly));
+        setObjectName(WaitingName);
         window.installEventFilter(this);
     }
 
@@ -58,6 +69,16 @@ private:
 };
 
 } // namespace
+
+void fitOnScreen(QWidget& window, const QSize& preferred)
+{
+    const QScreen* screen = window.screen();
+    if (!screen)
+        return;
+    const bool framed = window.isVisible() && window.frameGeometry() != window.geometry();
+    const QSize room = screen->availableGeometry().size().shrunkBy(framed ? frameOf(window) : lastFrame);
+    window.resize(preferred.boundedTo(room).expandedTo(window.minimumSize()));
+}
 
 void centreOnScreen(QWidget& window)
 {

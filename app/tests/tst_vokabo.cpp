@@ -271,11 +271,15 @@ void TestVokabo::ctrlJSpeaksTheWordOfAStartedDrill()
 void TestVokabo::speakerWithoutItsModuleSaysWhyOnce()
 {
     TestSupport::StderrCapture captured;
+    QString reason;
     {
         ModuleSpeaker speaker("vokabo_missing_module");
         for (int press = 0; press < 3; ++press)
             speaker.speak(QStringLiteral("apple"));
+        reason = speaker.unavailableReason();
     }
+    QVERIFY2(reason.startsWith(QStringLiteral("朗读不可用：")) && reason.contains("vokabo_missing_module"),
+             qPrintable(reason));
     const QStringList lines = QString::fromUtf8(captured.text()).split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.front().startsWith(QStringLiteral("vokabo: pronunciation is off:")) &&
@@ -347,7 +351,9 @@ void TestVokabo::errorBookFromTheMenu()
         QVERIFY(study->isVisible() && !menu.isVisible());
         QTest::mouseClick(control(study, "Command5"), Qt::LeftButton);
         QCOMPARE(control<QLabel>(study, "Label7")->text(),
-                 QStringLiteral("当前单元中共有 3 个单词,当前为 第  1 个"));
+                 QStringLiteral("错题本中共有 3 个单词,当前为 第  1 个"));
+        QCOMPARE(study->windowTitle(), QStringLiteral("Vokabo1.0 — 错题本"));
+        QCOMPARE(control<QLabel>(study, "drillSummary")->text(), QStringLiteral("错题本：3 个单词"));
         for (const auto& [meaning, word] :
              {std::pair{"苹果", "apple"}, {"樱桃", "cherry"}, {"葡萄", "grape"}}) {
             QTRY_COMPARE(prompt->text(), QString::fromUtf8(meaning));

@@ -527,6 +527,20 @@ private slots:
         QTEST(drill.speaker.spoken, "spoken");
     }
 
+    void unheardWordSaysWhyAndRevealsNothing()
+    {
+        Drill drill(numberedWords(1));
+        RecordingObserver observer;
+        drill.engine.setObserver(&observer);
+        drill.speaker.unavailable = QStringLiteral("朗读不可用：没有声音服务");
+        drill.engine.start();
+        const StudyStep step = drill.engine.speakAnswer();
+        QCOMPARE(step.notice, drill.speaker.unavailable);
+        QCOMPARE(step.noticeSeconds, 3);
+        drill.play(QStringLiteral("a"));
+        QCOMPARE(observer.log.join(u' '), QStringLiteral("St a1 C100t"));
+    }
+
     void autoSpeakIsKeptInItsOwnSection()
     {
         Drill drill(numberedWords(1));
@@ -568,6 +582,11 @@ private slots:
         QTest::newRow("no word left to measure") << 1 << false << "d" << QString("St a1 d1 C-t");
         QTest::newRow("practice shows every answer") << 2 << true << "an" << QString("Sp a1* p2 C50p");
         QTest::newRow("no word past the end") << 1 << false << "n" << QString("St p1 C0t");
+        QTest::newRow("hearing the hidden answer reveals it, once")
+            << 2 << false << "jjaa" << QString("St r1 a1* a2 C100t");
+        QTest::newRow("heard after giving up, told once")
+            << 1 << false << "gja" << QString("St r1 a1* C100t");
+        QTest::newRow("heard while shown in practice") << 1 << true << "ja" << QString("Sp a1* C100p");
     }
     void eventsOfADrill()
     {
@@ -608,7 +627,9 @@ private slots:
         auto picked =
             WordStore::open(drill.databaseFile(), std::vector<WordLocation>{{QStringLiteral("word7"), 2}});
         drill.engine.open(std::move(std::get<std::unique_ptr<Recordset>>(picked)), DrillKind::ErrorBook);
+        QCOMPARE(drill.screen().drillSummary, QStringLiteral("错题本：1 个单词"));
         drill.engine.start();
+        QCOMPARE(drill.screen().progress, QStringLiteral("错题本中共有 1 个单词,当前为 第  1 个"));
         drill.play(QStringLiteral("d"));
         QCOMPARE(drill.messenger.shown.size(), 1);
         QCOMPARE(drill.messenger.shown.front().text, QStringLiteral("恭喜您，终于完成练习了"));
@@ -620,7 +641,10 @@ private slots:
 
         // Opening a unit again makes its drills record their dates again.
         drill.open(QStringLiteral("word7"));
+        QCOMPARE(drill.screen().drillName, QString());
+        QCOMPARE(drill.screen().drillSummary, QString());
         drill.engine.start();
+        QCOMPARE(drill.screen().progress, progress(1, 1));
         drill.play(QStringLiteral("a"));
         QCOMPARE(drill.settings.ReadIniValue(QStringLiteral("LastDate"), QStringLiteral("23")),
                  QStringLiteral("2026/3/9 14:05:09"));

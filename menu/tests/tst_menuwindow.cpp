@@ -10,6 +10,7 @@
 #include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTextDocumentFragment>
+#include <QToolTip>
 #include <QtTest>
 
 namespace {
@@ -43,6 +44,8 @@ private slots:
     void reviewColours_data();
     void reviewColours();
     void unreadableIsToldApartFromEmpty();
+    void tipOnlyOverFreeAreas_data();
+    void tipOnlyOverFreeAreas();
 };
 
 void TestMenuWindow::layout_data()
@@ -184,3 +187,29 @@ void TestMenuWindow::unreadableIsToldApartFromEmpty()
 
 QTEST_MAIN(TestMenuWindow)
 #include "tst_menuwindow.moc"
+
+void TestMenuWindow::tipOnlyOverFreeAreas_data()
+{
+    QTest::addColumn<QString>("under"); // the control, or the window itself
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<bool>("tip");
+    QTest::newRow("between the buttons") << "Form2" << QPoint(92, 40) << true;
+    QTest::newRow("the legend") << "Label6" << QPoint(10, 10) << true;
+    QTest::newRow("a unit button") << "Command13" << QPoint(40, 40) << false;
+}
+
+void TestMenuWindow::tipOnlyOverFreeAreas()
+{
+    QFETCH(QString, under);
+    QFETCH(QPoint, at);
+    QFETCH(bool, tip);
+    Form2 window;
+    window.setToolTip(QStringLiteral("右键或 F5：复习错题本；F6：学习统计"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QWidget* target = under == window.objectName() ? &window : window.findChild<QWidget*>(under);
+    QToolTip::hideText();
+    QHelpEvent help(QEvent::ToolTip, at, target->mapToGlobal(at));
+    QApplication::sendEvent(target, &help);
+    QTRY_COMPARE(QToolTip::text(), tip ? window.toolTip() : QString());
+}

@@ -28,6 +28,7 @@ private slots:
     void speakingAgainRestarts();
     void endsWhileAWordIsUnderWay_data();
     void endsWhileAWordIsUnderWay();
+    void machineWithoutSoundSaysWhyOnce_data();
     void machineWithoutSoundSaysWhyOnce();
 
 private:
@@ -115,10 +116,33 @@ void TestTextToSpeechSpeaker::endsWhileAWordIsUnderWay()
     speaker.reset();
 }
 
+void TestTextToSpeechSpeaker::machineWithoutSoundSaysWhyOnce_data()
+{
+    QTest::addColumn<QStringList>("programs"); // what the search path holds
+    QTest::addColumn<QString>("said");
+    QTest::newRow("no sound server installed") << QStringList() << "install pulseaudio or pipewire-pulse";
+    QTest::newRow("installed, not running")
+        << QStringList{"pulseaudio"} << "pulseaudio is installed but not running";
+}
+
+// Where no sound server answers (PULSE_SERVER names no socket), whether one is installed or not.
 void TestTextToSpeechSpeaker::machineWithoutSoundSaysWhyOnce()
 {
+    QFETCH(QStringList, programs);
+    QFETCH(QString, said);
+    QTemporaryDir bin;
+    for (const QString& program : programs) {
+        QFile file(bin.filePath(program));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n");
+        file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()));
+    const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+
     TestSupport::StderrCapture captured;
-    QString problem;
+    QString problem, reason;
     bool speaks = false;
     {
         TextToSpeechSpeaker speaker;
@@ -126,6 +150,7 @@ void TestTextToSpeechSpeaker::machineWithoutSoundSaysWhyOnce()
             speaker.speak(QStringLiteral("vocabulary"));
         speaks = speaker.engine() != nullptr;
         problem = speaker.problem();
+        reason = speaker.unavailableReason();
     }
     const QByteArray printed = captured.text();
     if (speaks)
@@ -135,7 +160,9 @@ void TestTextToSpeechSpeaker::machineWithoutSoundSaysWhyOnce()
         QString::fromUtf8(printed).split(u'\n').filter(QRegularExpression(QStringLiteral("^vokabo:")));
     QCOMPARE(ours.size(), 1);
     QVERIFY(ours.front().contains(problem));
-    QVERIFY2(ours.front().contains(QStringLiteral("install ")), qPrintable(ours.front()));
+    QVERIFY2(ours.front().contains(said), qPrintable(ours.front()));
+    QCOMPARE(ours.front().count(QStringLiteral("install ")), programs.isEmpty() ? 1 : 0);
+    QCOMPARE(reason, QStringLiteral("朗读不可用：没有声音服务"));
 }
 
 QTEST_GUILESS_MAIN(TestTextToSpeechSpeaker)

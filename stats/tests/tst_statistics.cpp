@@ -7,13 +7,18 @@
 #include "StatisticsWindow.h"
 #include "WordStore.h"
 
+#include <QCategoryAxis>
 #include <QChartView>
 #include <QGroupBox>
 #include <QLineSeries>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QToolTip>
+#include <QValueAxis>
 #include <QtTest>
 
 namespace {
@@ -48,7 +53,7 @@ public:
     static QString meaning(const QString& english) { return english + QStringLiteral("的意思"); }
 
     // Unit 11 in test mode: apple answered, banana passed over, cherry revealed and typed (67%). Unit 21
-    // in practice mode: dog passed over.
+    // in practice mode: dog passed over. Then an error-book drill in test mode (100%).
     void drill()
     {
         LearningRecord record(HistoryFile::path(dir.path()));
@@ -79,6 +84,14 @@ public:
         event(Kind::Started, "21");
         event(Kind::Passed, "21", "dog", 1);
         event(Kind::Completed, "21");
+        // An error-book drill in test mode, where no word was left to measure: drawn with the units.
+        DrillEvent book;
+        book.drill = DrillKind::ErrorBook;
+        book.at = Now.addSecs(-60);
+        record.drillEvent(book);
+        book.kind = DrillEvent::Kind::Completed;
+        book.accuracy = 100;
+        record.drillEvent(book);
         QVERIFY(record.flush());
     }
 
@@ -103,7 +116,9 @@ private slots:
         QCOMPARE(data.firstDay, QDate(2025, 9, 15)); // the Monday 25 weeks before this week's
         QCOMPARE(data.firstDay.dayOfWeek(), 1);
         QCOMPARE(data.answeredPerDay, (std::map<QDate, int>{{Now.date(), 2}}));
-        QCOMPARE(data.testDrills.size(), size_t(1));
+        QCOMPARE(data.testDrills.size(), size_t(2));
+        QCOMPARE(data.testDrills.back().unitCode, QString());
+        QCOMPARE(data.testDrills.back().accuracy, 100);
 
         const StatisticsData::Unit& first = data.units[0];
         QCOMPARE(first.code, QStringLiteral("11"));
@@ -168,9 +183,10 @@ private slots:
         auto* chart = window.findChild<QChartView*>(QStringLiteral("accuracyChart"));
         QVERIFY(chart->isVisible());
         const auto series = chart->chart()->series();
-        QCOMPARE(series.size(), 1);
+        QCOMPARE(series.size(), 2);
         QCOMPARE(series.front()->name(), QStringLiteral("一级"));
         QCOMPARE(static_cast<QLineSeries*>(series.front())->count(), 1);
+        QCOMPARE(series.back()->name(), QStringLiteral("错题本"));
 
         // Opened again over an empty record: nothing left over from before.
         QFile::remove(HistoryFile::path(learner.dir.path()));
@@ -201,6 +217,86 @@ private slots:
         for (const QGroupBox* box : window.findChildren<QGroupBox*>())
             titled = titled || box->title() == QStringLiteral("测试模式的正确率（每周平均）");
         QVERIFY(titled);
+    }
+
+    // Lines with room above 100 % and beyond the last drill, labelled at whole months.
+    void accuracyAxes()
+    {
+        StatisticsData data;
+        data.today = Now.date();
+        data.firstDay = data.today.addDays(-180);
+        for (const auto& [day, accuracy] : {std::pair{QDate(2026, 1, 20), 60}, {QDate(2026, 3, 12), 100}})
+            data.testDrills.push_back({QDateTime(day, QTime(19, 0)), day, QStringLiteral("11"), accuracy});
+        StatisticsWindow window;
+        window.display(data);
+        const QChart* chart = window.findChild<QChartView*>(QStringLiteral("accuracyChart"))->chart();
+        const auto* percent = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).front());
+        QVERIFY(percent->max() > 100 && percent->min() < 60);
+        auto* time = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Horizontal).front());
+        QCOMPARE(time->categoriesLabels(), QStringList({"1月", "2月", "3月", "4月"}));
+        for (const QString& label : time->categoriesLabels()) {
+            const QDateTime at = QDateTime::fromMSecsSinceEpoch(qint64(time->endValue(label)));
+            QCOMPARE(at.time(), QTime(0, 0));
+            QCOMPARE(at.date().day(), 1);
+        }
+        QVERIFY(static_cast<QLineSeries*>(chart->series().front())->pointsVisible());
+    }
+
+    void tipsOnDaysAndDrills()
+    {
+        Learner learner;
+        learner.drill();
+        StatisticsWindow window;
+        window.display(collectStatistics(learner.dir.path(), Now));
+        window.resize(1100, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        const auto tipAt = [](QWidget* widget, const QPoint& at) {
+            QToolTip::hideText();
+            if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
+                return QStringLiteral("the last tip stays");
+            QHelpEvent help(QEvent::ToolTip, at, widget->mapToGlobal(at));
+            QApplication::sendEvent(widget, &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        auto* heatMap = window.findChild<HeatMap*>(QStringLiteral("heatMap"));
+        QCOMPARE(tipAt(heatMap, heatMap->dayRect(Now.date()).center()),
+                 QStringLiteral("2026-03-12：答对 2 个"));
+        QCOMPARE(tipAt(heatMap, heatMap->dayRect(Now.date().addDays(-1)).center()),
+                 QStringLiteral("2026-03-11：答对 0 个"));
+
+        auto* view = window.findChild<QChartView*>(QStringLiteral("accuracyChart"));
+        auto* series = static_cast<QLineSeries*>(view->chart()->series().front());
+        const QPoint point = view->mapFromScene(
+            view->chart()->mapToScene(view->chart()->mapToPosition(series->at(0), series)));
+        QCOMPARE(tipAt(view->viewport(), point + QPoint(2, 1)),
+                 QStringLiteral("2026-03-12 19:00 一级1单元：正确率 67%"));
+        QCOMPARE(tipAt(view->viewport(), QPoint(2, 2)), QString());
+    }
+
+    void columnsFollowTheWidth_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("twoColumns");
+        QTest::newRow("wide") << 1100 << true;
+        QTest::newRow("narrow") << 600 << false;
+    }
+
+    void columnsFollowTheWidth()
+    {
+        QFETCH(int, width);
+        QFETCH(bool, twoColumns);
+        StatisticsWindow window;
+        window.resize(width, 500);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto* calendar = window.findChild<QGroupBox*>(QStringLiteral("calendarBox"));
+        const auto* accuracy = window.findChild<QGroupBox*>(QStringLiteral("accuracyBox"));
+        QTRY_COMPARE(accuracy->x() > calendar->x(), twoColumns);
+        QCOMPARE(accuracy->y() > calendar->y(), !twoColumns);
+        // What does not fit scrolls.
+        QVERIFY(window.findChild<QScrollArea*>()->verticalScrollBar()->maximum() > 0);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "Colours.h"
 #include "MessageBox.h"
 #include "StudyWindow.h"
 #include "TestSupport.h"
@@ -42,6 +43,7 @@ QString captionOf(QWidget* w)
 class TestStudyWindow : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { installFontSubstitutions(); }
     void init()
     {
         folder = std::make_unique<DataFolder>();
@@ -54,20 +56,29 @@ private slots:
     void wordsShowAsPlainText();
     void messageBoxHasOnlyOkAndNoIcon();
     void pronunciationKeys();
+    void wideWordsAreDrawnSmaller_data();
+    void wideWordsAreDrawnSmaller();
+    void drillThatIsNotAUnitSaysSo_data();
+    void drillThatIsNotAUnitSaysSo();
 
 private:
     template <typename T = QWidget> T* control(const char* name) const
     {
         return window->findChild<T*>(QLatin1String(name));
     }
-    // Opens a unit of one word and starts it.
-    void startWord(const QString& chinese, const QString& english)
+    // Opens a drill of one word and starts it.
+    void startWord(const QString& chinese, const QString& english, DrillKind kind = DrillKind::Unit)
     {
         QVERIFY(writeUnit(folder->wordDatabase(), QStringLiteral("word1"), {{chinese, english}}));
+        startAgain(kind);
+    }
+    // Opens the words of word1 again, as a drill of the given kind, and starts it.
+    void startAgain(DrillKind kind)
+    {
         auto opened = WordStore::open(folder->wordDatabase(), QStringLiteral("word1"));
         QVERIFY(std::holds_alternative<std::unique_ptr<Recordset>>(opened));
-        window->engine().open(std::move(std::get<std::unique_ptr<Recordset>>(opened)), DrillKind::Unit,
-                              QStringLiteral("11"));
+        window->openDrill(std::move(std::get<std::unique_ptr<Recordset>>(opened)), kind,
+                          kind == DrillKind::Unit ? QStringLiteral("11") : QString());
         QTest::mouseClick(control("Command5"), Qt::LeftButton);
     }
 
@@ -229,6 +240,75 @@ void TestStudyWindow::pronunciationKeys()
     QTRY_VERIFY_WITH_TIMEOUT(notice->isVisible(), 3000);
     QCOMPARE(status->currentMessage(), QString());
     QCOMPARE(speaker.spoken.size(), 1);
+
+    speaker.unavailable = QStringLiteral("朗读不可用：没有声音服务");
+    QTest::keyClick(input, Qt::Key_J, Qt::ControlModifier);
+    QCOMPARE(status->currentMessage(), speaker.unavailable);
+}
+
+void TestStudyWindow::wideWordsAreDrawnSmaller_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("smaller");
+    QTest::newRow("answer that fits") << "Label5"
+                                      << "apple" << false;
+    QTest::newRow("the course's widest answer") << "Label5"
+                                                << "responsibility" << true;
+    QTest::newRow("answer of two words") << "Label5"
+                                         << "comprehensive infrastructure" << true;
+    QTest::newRow("prompt that fits") << "Label4"
+                                      << "（与主题）相关的" << false;
+    QTest::newRow("prompt of twelve characters") << "Label4"
+                                                 << "一二三四五六七八九十一二" << true;
+}
+
+void TestStudyWindow::wideWordsAreDrawnSmaller()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, text);
+    QFETCH(bool, smaller);
+    startWord(text, text);
+    QTest::mouseClick(control("Option2"), Qt::LeftButton); // shows the answer
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    auto* shown = control<QLabel>(qPrintable(label));
+    QCOMPARE(shown->text(), text);
+    QCOMPARE(shown->font().pointSizeF() < 14.25, smaller);
+    // Whole, on one line.
+    QVERIFY(QFontMetricsF(shown->font()).horizontalAdvance(text) <= shown->contentsRect().width());
+    QVERIFY(!shown->wordWrap());
+}
+
+void TestStudyWindow::drillThatIsNotAUnitSaysSo_data()
+{
+    QTest::addColumn<DrillKind>("kind");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("summary"); // empty: no panel
+    QTest::addColumn<QString>("progress");
+    QTest::newRow("unit") << DrillKind::Unit << "Vokabo1.0"
+                          << ""
+                          << "当前单元中共有 1 个单词,当前为 第  1 个";
+    QTest::newRow("error book") << DrillKind::ErrorBook << "Vokabo1.0 — 错题本"
+                                << "错题本：1 个单词"
+                                << "错题本中共有 1 个单词,当前为 第  1 个";
+}
+
+void TestStudyWindow::drillThatIsNotAUnitSaysSo()
+{
+    QFETCH(DrillKind, kind);
+    QFETCH(QString, summary);
+    // Another kind first, so that nothing of it stays.
+    startWord(QStringLiteral("苹果"), QStringLiteral("apple"),
+              kind == DrillKind::Unit ? DrillKind::ErrorBook : DrillKind::Unit);
+    startAgain(kind);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QTEST(window->windowTitle(), "title");
+    auto* panel = control<QLabel>("drillSummary");
+    QCOMPARE(panel->isVisible(), !summary.isEmpty());
+    QCOMPARE(panel->text(), summary);
+    QTEST(control<QLabel>("Label7")->text(), "progress");
 }
 
 QTEST_MAIN(TestStudyWindow)

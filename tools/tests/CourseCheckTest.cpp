@@ -70,7 +70,32 @@ private slots:
         if (!finding.isEmpty())
             QVERIFY2(found[0].contains(finding), qPrintable(found[0]));
     }
+
+    void wideWordsAreWarnedOf_data()
+    {
+        QTest::addColumn<QString>("english");
+        QTest::addColumn<QString>("chinese");
+        QTest::addColumn<QString>("warning"); // a part of the one warning; empty: none
+        QTest::newRow("both fit") << u"relevant"_s << u"（与主题）相关的"_s << QString();
+        QTest::newRow("wide answer") << u"comprehensive"_s << u"全面的"_s
+                                     << u"unit 23 (word7) 'comprehensive': the answer is"_s;
+        QTest::newRow("wide prompt") << u"kite"_s << u"一二三四五六七八九十"_s
+                                     << u"'kite': the prompt '一二三四五六七八九十' is"_s;
+    }
+
+    void wideWordsAreWarnedOf()
+    {
+        QFETCH(QString, english);
+        QFETCH(QString, chinese);
+        QFETCH(QString, warning);
+        auto units = course(100);
+        units[6][0] = {english, chinese};
+        const QStringList warned = CourseCheck::warnings(units);
+        QCOMPARE(warned.size(), warning.isEmpty() ? 0 : 1);
+        if (!warning.isEmpty())
+            QVERIFY2(warned[0].contains(warning), qPrintable(warned[0]));
+    }
 };
 
-QTEST_GUILESS_MAIN(CourseCheckTest)
+QTEST_MAIN(CourseCheckTest)
 #include "CourseCheckTest.moc"
