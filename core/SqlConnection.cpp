@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QUrl>
 #include <QUuid>
 
@@ -33,4 +34,41 @@ bool SqlConnection::open(const QString& file, Access access)
         return true;
     lastError_ = db.lastError().text();
     return false;
+}
+
+SqlTransaction::SqlTransaction(QSqlDatabase database) : database_(std::move(database))
+{
+    QSqlQuery begin(database_);
+    if (begin.exec(QStringLiteral("BEGIN")))
+        open_ = true;
+    else
+        beginError_ = begin.lastError();
+}
+
+SqlTransaction::~SqlTransaction()
+{
+    rollback();
+}
+
+std::optional<QSqlError> SqlTransaction::commit()
+{
+    if (!open_)
+        return beginError_.value_or(QSqlError(QStringLiteral("no transaction open")));
+    QSqlQuery commit(database_);
+    if (commit.exec(QStringLiteral("COMMIT"))) {
+        open_ = false;
+        return std::nullopt;
+    }
+    const QSqlError error = commit.lastError();
+    rollback();
+    return error;
+}
+
+void SqlTransaction::rollback()
+{
+    if (!open_)
+        return;
+    open_ = false;
+    // After a failed COMMIT SQLite may have rolled back already; then there is nothing left to undo.
+    QSqlQuery(database_).exec(QStringLiteral("ROLLBACK"));
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
+#include <optional>
 
 // One named Qt Sql connection to an SQLite file, removed again when it goes.
 class SqlConnection {
@@ -22,4 +24,27 @@ public:
 private:
     QString name_;
     QString lastError_;
+};
+
+// One transaction on an open connection: BEGIN when made, ROLLBACK when it goes uncommitted. BEGIN and
+// COMMIT run as statements of their own, so that a failure carries SQLite's error code (a failed
+// QSqlDatabase::commit() reports only the text).
+class SqlTransaction {
+public:
+    explicit SqlTransaction(QSqlDatabase database);
+    ~SqlTransaction();
+    SqlTransaction(const SqlTransaction&) = delete;
+    SqlTransaction& operator=(const SqlTransaction&) = delete;
+
+    // Why BEGIN failed; commit() then returns the same.
+    const std::optional<QSqlError>& beginError() const { return beginError_; }
+    // Nothing when the transaction is in the file; else the error, and it is rolled back.
+    [[nodiscard]] std::optional<QSqlError> commit();
+
+private:
+    void rollback();
+
+    QSqlDatabase database_;
+    std::optional<QSqlError> beginError_;
+    bool open_ = false;
 };
