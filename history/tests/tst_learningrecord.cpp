@@ -83,6 +83,7 @@ private slots:
             QVERIFY(record.flush());
         }
         LearningRecord again(file);
+        QTRY_VERIFY(again.isErrorBookRead()); // read on the writer's thread
         const auto entries = again.errorBook().entries();
         QCOMPARE(entries.size(), size_t(2));
         QCOMPARE(entries[0].key, wordKey(two.prompt, two.answer));
