@@ -31,6 +31,7 @@ LearningFeatures::~LearningFeatures()
 {
     if (!record_)
         return;
+    record_->disconnect(this); // what the writer still reports from here on is not the learner's business
     // The windows are gone by now; the learner still hears of events that are lost.
     if (const auto failed = record_->close())
         messages_.showMessage(QStringLiteral("学习记录无法保存：") + failed->message, MessageTitle);
