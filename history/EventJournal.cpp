@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
+#include <iterator>
 
 namespace {
 

@@ -97,9 +97,9 @@ Failure HistoryFile::failure(const QString& what, const QSqlError& error) const
         break;
     case 10: // SQLITE_IOERR
     case 14: // SQLITE_CANTOPEN
-        reason = diskFull(file_)    ? QStringLiteral("磁盘已满")
-                 : code == 14 ? QStringLiteral("无法打开文件")
-                                    : QStringLiteral("读写出错");
+        reason = diskFull(file_) ? QStringLiteral("磁盘已满")
+                 : code == 14    ? QStringLiteral("无法打开文件")
+                                 : QStringLiteral("读写出错");
         break;
     case 11: // SQLITE_CORRUPT
     case 26: // SQLITE_NOTADB
@@ -176,8 +176,9 @@ Result<QString> HistoryFile::setAside(const QString& file, const QDate& day)
     for (const char* part : {"-wal", "-shm", ""}) {
         const QString from = file + QLatin1String(part);
         if (QFileInfo::exists(from) && !QFile::rename(from, name + QLatin1String(part)))
-            return openFailure(file, QStringLiteral("损坏的学习记录无法移开"),
-                               QStringLiteral("cannot rename %1 to %2").arg(from, name + QLatin1String(part)));
+            return openFailure(
+                file, QStringLiteral("损坏的学习记录无法移开"),
+                QStringLiteral("cannot rename %1 to %2").arg(from, name + QLatin1String(part)));
     }
     return name;
 }
@@ -340,7 +341,7 @@ std::optional<Failure> HistoryFile::writeOne(const HistoryWrite& write)
 }
 
 std::optional<Failure> HistoryFile::write(const std::vector<HistoryWrite>& batch,
-                                         const std::function<bool()>& mayCommit)
+                                          const std::function<bool()>& mayCommit)
 {
     if (!QFileInfo::exists(file_))
         return openFailure(file_, QStringLiteral("学习记录文件已被删除"),
@@ -363,8 +364,9 @@ std::optional<Failure> HistoryFile::write(const std::vector<HistoryWrite>& batch
         for (auto write = batch.begin(); !failed && write != batch.end(); ++write)
             failed = writeOne(*write);
         if (!failed && mayCommit && !mayCommit())
-            failed = Failure{QStringLiteral("学习记录未写入"),
-                             QStringLiteral("%1: not committed, as asked").arg(file_), Failure::Kind::WriteFailed};
+            failed =
+                Failure{QStringLiteral("学习记录未写入"),
+                        QStringLiteral("%1: not committed, as asked").arg(file_), Failure::Kind::WriteFailed};
         if (!failed) {
             if (const auto error = transaction.commit())
                 failed = failure(QStringLiteral("committing"), *error);

@@ -17,9 +17,9 @@ struct LearningRecord::Shared {
     std::condition_variable wake;    // to the writer: events queued, or stop
     std::condition_variable settled; // from the writer: it has tried everything taken, or it is done
 
-    LearningRecord* owner; // null once it is gone: nothing is posted to it any more
-    std::vector<DrillEvent> queue;   // not yet taken by the writer
-    std::vector<DrillEvent> pending; // taken and not yet written, oldest first
+    LearningRecord* owner;              // null once it is gone: nothing is posted to it any more
+    std::vector<DrillEvent> queue;      // not yet taken by the writer
+    std::vector<DrillEvent> pending;    // taken and not yet written, oldest first
     std::optional<qint64> pendingDrill; // the drill in the file that the first pending events belong to
     bool journalRead = false;           // the writer has read the last run's journal
     bool journalPending = false;        // and its events are in `pending`
@@ -54,7 +54,9 @@ bool isWordEvent(const DrillEvent& event)
 // The writer thread: its file, its copy of the book (as the file has it), and the rounds of writing.
 class LearningRecord::Writer {
 public:
-    Writer(std::shared_ptr<Shared> shared, QString file) : shared_(std::move(shared)), file_(std::move(file)) {}
+    Writer(std::shared_ptr<Shared> shared, QString file) : shared_(std::move(shared)), file_(std::move(file))
+    {
+    }
     void run();
 
 private:
@@ -69,8 +71,8 @@ private:
     std::shared_ptr<Shared> shared_;
     const QString file_;
     std::unique_ptr<HistoryFile> history_;
-    ErrorBook book_;           // as in the file, with everything written so far
-    bool checked_ = false;     // the file's structure has been checked in this run
+    ErrorBook book_;       // as in the file, with everything written so far
+    bool checked_ = false; // the file's structure has been checked in this run
     bool bookToSend_ = false;
     bool bookSent_ = false;
     bool failureShown_ = false; // since the last write that went through
@@ -170,10 +172,9 @@ bool LearningRecord::Writer::ensureOpen()
             const auto moved = HistoryFile::setAside(file_, QDate::currentDate());
             if (auto* failed = std::get_if<Failure>(&moved))
                 return fail(*failed);
-            return startNewRecord(
-                QStringLiteral("学习记录 %1 已损坏，已另存为 %2，并开始了新的学习记录")
-                    .arg(QDir::toNativeSeparators(file_),
-                         QDir::toNativeSeparators(std::get<QString>(moved))));
+            return startNewRecord(QStringLiteral("学习记录 %1 已损坏，已另存为 %2，并开始了新的学习记录")
+                                      .arg(QDir::toNativeSeparators(file_),
+                                           QDir::toNativeSeparators(std::get<QString>(moved))));
         }
     }
 
@@ -401,7 +402,8 @@ std::optional<Failure> LearningRecord::close(std::chrono::milliseconds timeout)
                 std::holds_alternative<EventJournal>(read)) {
                 auto& earlier = std::get<EventJournal>(read);
                 if (!earlier.events.empty()) {
-                    journal.events.insert(journal.events.begin(), earlier.events.begin(), earlier.events.end());
+                    journal.events.insert(journal.events.begin(), earlier.events.begin(),
+                                          earlier.events.end());
                     journal.drill = earlier.drill;
                 }
             }
@@ -417,8 +419,9 @@ std::optional<Failure> LearningRecord::close(std::chrono::milliseconds timeout)
     if (auto failed = journal.write(path)) {
         qCWarning(lcHistory, "learning record: %zu events are lost: %s", journal.events.size(),
                   qUtf8Printable(failed->detail));
-        return Failure{QStringLiteral("%1 个学习事件未能保存（%2）").arg(journal.events.size()).arg(failed->message),
-                       failed->detail, Failure::Kind::WriteFailed};
+        return Failure{
+            QStringLiteral("%1 个学习事件未能保存（%2）").arg(journal.events.size()).arg(failed->message),
+            failed->detail, Failure::Kind::WriteFailed};
     }
     qCWarning(lcHistory, "learning record: %zu events kept in %s for the next start", journal.events.size(),
               qUtf8Printable(path));

@@ -429,7 +429,8 @@ void TestVokabo::recordThatCannotBeSaved()
 void TestVokabo::errorBookEntryWaitsForTheBook()
 {
     QTemporaryDir dir;
-    QVERIFY(makeDatabase(WordStore::databasePath(dir.path()), {{"word1", {{"苹果", "apple"}, {"香蕉", "banana"}}}}));
+    QVERIFY(makeDatabase(WordStore::databasePath(dir.path()),
+                         {{"word1", {{"苹果", "apple"}, {"香蕉", "banana"}}}}));
     const QString history = HistoryFile::path(dir.path());
     {
         // An earlier run passed over "apple".

@@ -51,8 +51,8 @@ std::optional<QString> onSmallDisk(const std::function<QString(const QString& fo
     const pid_t child = fork();
     if (child == 0) {
         ::close(channel[0]);
-        if (!ownMountNamespace() ||
-            mount("vokabo-test", QFile::encodeName(mountPoint.path()).constData(), "tmpfs", 0, "size=1m") != 0)
+        if (!ownMountNamespace() || mount("vokabo-test", QFile::encodeName(mountPoint.path()).constData(),
+                                          "tmpfs", 0, "size=1m") != 0)
             _exit(3);
         const QByteArray result = body(mountPoint.path()).toUtf8();
         const bool sent = ::write(channel[1], result.constData(), size_t(result.size())) == result.size();
@@ -102,7 +102,9 @@ std::vector<HistoryWrite> aPassedWord(const QString& english)
     DrillEvent event;
     event.kind = DrillEvent::Kind::Passed;
     event.at = QDateTime(QDate(2026, 3, 9), QTime(9, 30));
-    event.word = {{QStringLiteral("word7"), 1}, *encodeField(english + QStringLiteral("的意思")), *encodeField(english)};
+    event.word = {{QStringLiteral("word7"), 1},
+                  *encodeField(english + QStringLiteral("的意思")),
+                  *encodeField(english)};
     ErrorBook book;
     return {{event, book.apply(event)}};
 }
@@ -128,7 +130,8 @@ private slots:
             if (step == 1) {
                 // A database in WAL mode without tables: the tables are the first thing to need room.
                 {
-                    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("wal"));
+                    QSqlDatabase db =
+                        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("wal"));
                     db.setDatabaseName(file);
                     if (!db.open() || !QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=WAL")))
                         return QStringLiteral("cannot make the file");

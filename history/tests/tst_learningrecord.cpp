@@ -100,11 +100,12 @@ bool refuseWrites(const QString& file, bool refused)
 {
     bool done = true;
     for (const char* table : {"drill", "event"}) {
-        done = done && TestSupport::runStatement(
-                           file, refused ? QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE INSERT ON %1 BEGIN "
-                                                          "SELECT RAISE(ABORT, 'refused'); END")
-                                               .arg(QLatin1String(table))
-                                         : QStringLiteral("DROP TRIGGER refuse_%1").arg(QLatin1String(table)));
+        done =
+            done && TestSupport::runStatement(
+                        file, refused ? QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE INSERT ON %1 BEGIN "
+                                                       "SELECT RAISE(ABORT, 'refused'); END")
+                                            .arg(QLatin1String(table))
+                                      : QStringLiteral("DROP TRIGGER refuse_%1").arg(QLatin1String(table)));
     }
     return done;
 }
@@ -116,7 +117,8 @@ qint64 rootPage(const QString& file, const QString& name)
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("pages"));
         db.setDatabaseName(file);
         QSqlQuery query(db);
-        if (db.open() && query.exec(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(name)) &&
+        if (db.open() &&
+            query.exec(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(name)) &&
             query.next())
             page = query.value(0).toLongLong();
     }
@@ -411,8 +413,8 @@ private slots:
 
     void damagedRecordIsSetAside_data()
     {
-        QTest::addColumn<QString>("part");   // the b-tree damaged; none: the file's header
-        QTest::addColumn<int>("offset");     // into it
+        QTest::addColumn<QString>("part"); // the b-tree damaged; none: the file's header
+        QTest::addColumn<int>("offset");   // into it
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("free-page count") << QString() << 36 << QByteArray::fromHex("00000005");
         QTest::newRow("an index page") << QStringLiteral("word_misses") << 0 << QByteArray(1, '\x0d');
@@ -429,7 +431,8 @@ private slots:
             LearningRecord record(file);
             record.drillEvent(drillEvent(DrillEvent::Kind::Started, Monday));
             for (int i = 1; i <= 40; ++i)
-                record.drillEvent(onWord(DrillEvent::Kind::Passed, word(QStringLiteral("w%1").arg(i), i), Monday));
+                record.drillEvent(
+                    onWord(DrillEvent::Kind::Passed, word(QStringLiteral("w%1").arg(i), i), Monday));
             QVERIFY(record.flush());
         } // the last connection puts the WAL into the file
         const qint64 page = part.isEmpty() ? 1 : rootPage(file, part);
