@@ -3,6 +3,7 @@
 #include "DrillEvent.h"
 #include "ErrorBook.h"
 #include "Failure.h"
+#include "HistoryFile.h" // HistoryFile::path(), where the record is
 
 #include <QObject>
 #include <QString>
