@@ -36,7 +36,7 @@ bool SqlConnection::open(const QString& file, Access access)
     return false;
 }
 
-SqlTransaction::SqlTransaction(QSqlDatabase database) : database_(std::move(database))
+SqlTransaction::SqlTransaction(const QSqlDatabase& database) : database_(database)
 {
     QSqlQuery begin(database_);
     if (begin.exec(QStringLiteral("BEGIN")))

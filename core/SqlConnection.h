@@ -31,7 +31,7 @@ private:
 // QSqlDatabase::commit() reports only the text).
 class SqlTransaction {
 public:
-    explicit SqlTransaction(QSqlDatabase database);
+    explicit SqlTransaction(const QSqlDatabase& database);
     ~SqlTransaction();
     SqlTransaction(const SqlTransaction&) = delete;
     SqlTransaction& operator=(const SqlTransaction&) = delete;
