@@ -1,6 +1,7 @@
 #include "LearningFeatures.h"
 
 #include "CollectStatistics.h"
+#include "HistoryFile.h"
 #include "Logging.h"
 
 #include "ProgramIcon.h"
@@ -29,7 +30,15 @@ LearningFeatures::LearningFeatures(QString applicationDirectory, Messenger& mess
         QStringLiteral("右键或 F5：复习错题本；F6：学习统计\n提示中括号里的字母是答案的首字母"));
 }
 
-LearningFeatures::~LearningFeatures() = default;
+LearningFeatures::~LearningFeatures()
+{
+    if (!record_)
+        return;
+    record_->disconnect(this); // what the writer still reports from here on is not the learner's business
+    // The windows are gone by now; the learner still hears of events that are lost.
+    if (const auto failed = record_->close())
+        messages_.showMessage(QStringLiteral("学习记录无法保存：") + failed->message, MessageTitle);
+}
 
 LearningRecord& LearningFeatures::ensureRecord()
 {
@@ -37,6 +46,15 @@ LearningRecord& LearningFeatures::ensureRecord()
         record_ = std::make_unique<LearningRecord>(HistoryFile::path(applicationDirectory_));
         connect(record_.get(), &LearningRecord::saveFailed, this, [this](const QString& reason) {
             messages_.showMessage(QStringLiteral("学习记录无法保存：") + reason, MessageTitle);
+        });
+        connect(record_.get(), &LearningRecord::recordReplaced, this,
+                [this](const QString& message) { messages_.showMessage(message, MessageTitle); });
+        connect(record_.get(), &LearningRecord::settled, this, [this] {
+            if (statisticsBehind_ && record_->isSettled()) {
+                statisticsBehind_ = false;
+                if (statistics_ && statistics_->widget()->isVisible())
+                    displayStatistics();
+            }
         });
     }
     return *record_;
@@ -64,6 +82,10 @@ std::optional<std::vector<WordLocation>> LearningFeatures::errorBookWords(bool q
 
 void LearningFeatures::openErrorBook()
 {
+    if (!ensureRecord().isErrorBookRead()) {
+        messages_.showMessage(QStringLiteral("错题本正在读取…"), MessageTitle);
+        return;
+    }
     const auto locations = errorBookWords(false);
     if (!locations)
         return;
@@ -82,15 +104,14 @@ void LearningFeatures::openErrorBook()
 
 void LearningFeatures::showMenu(const QPoint& position)
 {
-    // Words that are in no unit any more cannot be drilled, so they are not counted; when the word database
-    // cannot be read, the book's own count stands and choosing it says why.
-    const auto locations = errorBookWords(true);
-    const int words = locations ? int(locations->size()) : ensureRecord().errorBook().size();
     QMenu menu(&menuWindow_);
-    QAction* errorBook = menu.addAction(QStringLiteral("复习错题本（%1个）").arg(words));
+    QAction* errorBook = menu.addAction(QString());
     errorBook->setObjectName(QStringLiteral("errorBookAction"));
     errorBook->setShortcut(QKeySequence(Qt::Key_F5));
-    errorBook->setEnabled(words > 0);
+    describeErrorBookEntry(*errorBook);
+    if (!record_->isErrorBookRead())
+        connect(record_.get(), &LearningRecord::errorBookReady, errorBook,
+                [this, errorBook] { describeErrorBookEntry(*errorBook); });
     QAction* statistics = menu.addAction(QStringLiteral("学习统计"));
     statistics->setObjectName(QStringLiteral("statisticsAction"));
     statistics->setShortcut(QKeySequence(Qt::Key_F6));
@@ -102,6 +123,21 @@ void LearningFeatures::showMenu(const QPoint& position)
         openErrorBook();
     else if (chosen == statistics)
         showStatistics();
+}
+
+void LearningFeatures::describeErrorBookEntry(QAction& entry)
+{
+    if (!ensureRecord().isErrorBookRead()) {
+        entry.setText(QStringLiteral("复习错题本（读取中…）"));
+        entry.setEnabled(false);
+        return;
+    }
+    // Words that are in no unit any more cannot be drilled, so they are not counted; when the word database
+    // cannot be read, the book's own count stands and choosing it says why.
+    const auto locations = errorBookWords(true);
+    const int words = locations ? int(locations->size()) : record_->errorBook().size();
+    entry.setText(QStringLiteral("复习错题本（%1个）").arg(words));
+    entry.setEnabled(words > 0);
 }
 
 StatisticsView* LearningFeatures::ensureStatistics()
@@ -120,15 +156,20 @@ StatisticsView* LearningFeatures::ensureStatistics()
     return statistics_.get();
 }
 
+void LearningFeatures::displayStatistics()
+{
+    statistics_->display(collectStatistics(applicationDirectory_, clock_.now()));
+}
+
 void LearningFeatures::showStatistics()
 {
-    // The window reads the file: what the writer still holds goes there first.
-    if (record_ && !record_->flush())
-        qCWarning(lcApp, "statistics: the latest events are not in %s yet", qUtf8Printable(record_->file()));
     StatisticsView* view = ensureStatistics();
     if (!view)
         return;
-    view->display(collectStatistics(applicationDirectory_, clock_.now()));
+    // The window reads the file. What the writer still holds is shown when it has been written: the
+    // window does not wait for a disk.
+    statisticsBehind_ = record_ && !record_->isSettled();
+    displayStatistics();
     QWidget* window = view->widget();
     // Each time it opens: as large as it asks or the screen holds, and centred by its frame.
     if (!window->isVisible()) {

@@ -9,12 +9,15 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QWidget;
 
 // The learning record's part of the program: the menu window's right-click menu and its keys F5 (error
 // book) and F6 (statistics), the error-book drill, the statistics window, and the record that the drill
 // reports to. None of it is opened before it is first used: the record at the first drill event or
-// menu, the statistics module at the first F6.
+// menu, the statistics module at the first F6. The record is read off the window's thread: until its
+// error book is there, the book's entry is greyed out and F5 says so. At the end the record gets a
+// bounded time to write what it holds.
 class LearningFeatures final : public QObject, public DrillObserver {
     Q_OBJECT
 public:
@@ -23,11 +26,12 @@ public:
 
     LearningFeatures(QString applicationDirectory, Messenger& messages, const Clock& clock,
                      QWidget& menuWindow, OpenDrill openErrorBook);
+    // Ends the record; when even its journal cannot be written, says so.
     ~LearningFeatures() override;
 
     void drillEvent(const DrillEvent& event) override;
 
-    // "复习错题本": "错题本是空的" when there is nothing to drill.
+    // "复习错题本": "错题本是空的" when there is nothing to drill, "错题本正在读取…" while the book is read.
     void openErrorBook();
     // "学习统计".
     void showStatistics();
@@ -41,7 +45,10 @@ private:
     // Where the error book's words are now; no value (and a message shown) when the words cannot be read.
     std::optional<std::vector<WordLocation>> errorBookWords(bool quiet);
     void showMenu(const QPoint& position);
+    // The menu's entry for the error book, as the book is now.
+    void describeErrorBookEntry(QAction& entry);
     StatisticsView* ensureStatistics();
+    void displayStatistics();
 
     QString applicationDirectory_;
     Messenger& messages_;
@@ -51,4 +58,5 @@ private:
     std::unique_ptr<LearningRecord> record_;
     QLibrary statisticsModule_;
     std::unique_ptr<StatisticsView> statistics_;
+    bool statisticsBehind_ = false; // shown while the record still had events to write
 };

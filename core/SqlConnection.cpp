@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QUrl>
 #include <QUuid>
 
@@ -35,29 +36,39 @@ bool SqlConnection::open(const QString& file, Access access)
     return false;
 }
 
-SqlTransaction::SqlTransaction(QSqlDatabase db) : db_(std::move(db))
+SqlTransaction::SqlTransaction(const QSqlDatabase& database) : database_(database)
 {
-    open_ = db_.transaction();
-    if (!open_)
-        beginError_ = db_.lastError().text();
+    QSqlQuery begin(database_);
+    if (begin.exec(QStringLiteral("BEGIN")))
+        open_ = true;
+    else
+        beginError_ = begin.lastError();
 }
 
 SqlTransaction::~SqlTransaction()
 {
-    if (open_)
-        db_.rollback();
+    rollback();
 }
 
-std::optional<QString> SqlTransaction::commit()
+std::optional<QSqlError> SqlTransaction::commit()
 {
     if (!open_)
-        return beginError_.value_or(QStringLiteral("the transaction is over"));
-    if (db_.commit()) {
+        return beginError_.value_or(QSqlError(QStringLiteral("no transaction open")));
+    QSqlQuery commit(database_);
+    if (commit.exec(QStringLiteral("COMMIT"))) {
         open_ = false;
         return std::nullopt;
     }
-    const QString why = db_.lastError().text();
-    db_.rollback();
+    const QSqlError error = commit.lastError();
+    rollback();
+    return error;
+}
+
+void SqlTransaction::rollback()
+{
+    if (!open_)
+        return;
     open_ = false;
-    return why;
+    // After a failed COMMIT SQLite may have rolled back already; then there is nothing left to undo.
+    QSqlQuery(database_).exec(QStringLiteral("ROLLBACK"));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <optional>
 
@@ -25,22 +26,25 @@ private:
     QString lastError_;
 };
 
-// A transaction on a connection: begun when made, rolled back when it goes without commit().
+// One transaction on an open connection: BEGIN when made, ROLLBACK when it goes uncommitted. BEGIN and
+// COMMIT run as statements of their own, so that a failure carries SQLite's error code (a failed
+// QSqlDatabase::commit() reports only the text).
 class SqlTransaction {
 public:
-    explicit SqlTransaction(QSqlDatabase db);
+    explicit SqlTransaction(const QSqlDatabase& database);
     ~SqlTransaction();
     SqlTransaction(const SqlTransaction&) = delete;
     SqlTransaction& operator=(const SqlTransaction&) = delete;
 
-    // Why the transaction could not be begun; nothing when it is under way.
-    std::optional<QString> beginError() const { return beginError_; }
-    // Nothing when committed, else the reason (the database's, not an empty query error); the transaction
-    // is then rolled back.
-    [[nodiscard]] std::optional<QString> commit();
+    // Why BEGIN failed; commit() then returns the same.
+    const std::optional<QSqlError>& beginError() const { return beginError_; }
+    // Nothing when the transaction is in the file; else the error, and it is rolled back.
+    [[nodiscard]] std::optional<QSqlError> commit();
 
 private:
-    QSqlDatabase db_;
-    std::optional<QString> beginError_;
+    void rollback();
+
+    QSqlDatabase database_;
+    std::optional<QSqlError> beginError_;
     bool open_ = false;
 };

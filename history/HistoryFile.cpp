@@ -1,13 +1,27 @@
 #include "HistoryFile.h"
 
 #include "SqlConnection.h"
+#include "Statistics.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimeZone>
+#include <QStorageInfo>
 
 namespace {
+
+QDateTime utcMoment(qint64 secondsSinceEpoch)
+{
+    // Qt 6.5 brought a light UTC zone in place of Qt::UTC; Qt 6.4 has only Qt::UTC.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch, QTimeZone::UTC);
+#else
+    return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch, Qt::UTC);
+#endif
+}
 
 constexpr int SchemaVersion = 1;
 
@@ -51,10 +65,20 @@ QString timeText(const QDateTime& moment)
     return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-Failure openFailure(const QString& file, const QString& reason, const QString& detail)
+Failure openFailure(const QString& file, const QString& reason, const QString& detail,
+                    Failure::Kind kind = Failure::Kind::Other)
 {
     return {QStringLiteral("%1（%2）").arg(reason, QDir::toNativeSeparators(file)),
-            QStringLiteral("%1: %2").arg(file, detail)};
+            QStringLiteral("%1: %2").arg(file, detail), kind};
+}
+
+// SQLite says "disk I/O error" when a full disk stops it making the -shm of a WAL file, and "unable to
+// open" when there is no room for a file at all: the free space tells what the learner should hear.
+bool diskFull(const QString& file)
+{
+    constexpr qint64 NearlyFull = 1 << 20;
+    const QStorageInfo volume(QFileInfo(file).absolutePath());
+    return volume.isValid() && volume.bytesAvailable() < NearlyFull;
 }
 
 } // namespace
@@ -71,23 +95,22 @@ HistoryFile::HistoryFile(std::unique_ptr<SqlConnection> connection, QString file
 
 HistoryFile::~HistoryFile() = default;
 
-QSqlDatabase HistoryFile::database() const
-{
-    return connection_->database();
-}
-
 Failure HistoryFile::failure(const QString& what, const QSqlError& error) const
 {
     QString reason;
-    switch (error.nativeErrorCode().toInt() & 0xFF) {
+    const int code = error.nativeErrorCode().toInt() & 0xFF;
+    switch (code) {
     case 13: // SQLITE_FULL
         reason = QStringLiteral("磁盘已满");
         break;
     case 8: // SQLITE_READONLY
         reason = QStringLiteral("文件是只读的");
         break;
+    case 10: // SQLITE_IOERR
     case 14: // SQLITE_CANTOPEN
-        reason = QStringLiteral("无法打开文件");
+        reason = diskFull(file_) ? QStringLiteral("磁盘已满")
+                 : code == 14    ? QStringLiteral("无法打开文件")
+                                 : QStringLiteral("读写出错");
         break;
     case 11: // SQLITE_CORRUPT
     case 26: // SQLITE_NOTADB
@@ -104,17 +127,20 @@ Failure HistoryFile::failure(const QString& what, const QSqlError& error) const
     return openFailure(file_, reason, QStringLiteral("%1: %2").arg(what, error.text()));
 }
 
-std::variant<std::unique_ptr<HistoryFile>, Failure> HistoryFile::open(const QString& file, Mode mode)
+Result<std::unique_ptr<HistoryFile>> HistoryFile::open(const QString& file, Mode mode)
 {
     if (mode == Mode::Read && !QFileInfo(file).isFile())
-        return openFailure(file, QStringLiteral("找不到文件"), QStringLiteral("does not exist"));
+        return openFailure(file, QStringLiteral("找不到文件"), QStringLiteral("does not exist"),
+                           Failure::Kind::Missing);
     auto connection = std::make_unique<SqlConnection>();
     if (!connection->open(file,
                           mode == Mode::Write ? SqlConnection::Access::Create : SqlConnection::Access::Write))
-        return openFailure(file, QStringLiteral("无法打开文件"), connection->lastError());
+        return openFailure(file, diskFull(file) ? QStringLiteral("磁盘已满") : QStringLiteral("无法打开文件"),
+                           connection->lastError());
     std::unique_ptr<HistoryFile> history(new HistoryFile(std::move(connection), file));
+    const QSqlDatabase db = history->connection_->database();
 
-    QSqlQuery query(history->database());
+    QSqlQuery query(db);
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
         return history->failure(QStringLiteral("reading the schema version"), query.lastError());
     const int version = query.value(0).toInt();
@@ -127,32 +153,65 @@ std::variant<std::unique_ptr<HistoryFile>, Failure> HistoryFile::open(const QStr
             return history->failure(QStringLiteral("reading the tables"), query.lastError());
         if (query.value(0).toInt() != 0)
             return openFailure(file, QStringLiteral("文件不是学习记录"),
-                               QStringLiteral("a database with tables but no schema version"));
+                               QStringLiteral("a database with tables but no schema version"),
+                               Failure::Kind::NotADatabase);
         if (mode == Mode::Read)
             return history; // an empty record
         // Nothing of the record depends on the last moments before a power cut; the rest stays whole.
         if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
             return history->failure(QStringLiteral("choosing the journal"), query.lastError());
-        QSqlDatabase db = history->database();
-        if (!db.transaction())
-            return history->failure(QStringLiteral("creating the tables"), db.lastError());
+        SqlTransaction transaction(db);
+        if (const auto& error = transaction.beginError())
+            return history->failure(QStringLiteral("creating the tables"), *error);
         for (const char* statement : Schema) {
-            if (!query.exec(QLatin1String(statement))) {
-                const Failure failed =
-                    history->failure(QStringLiteral("creating the tables"), query.lastError());
-                db.rollback();
-                return failed;
-            }
+            if (!query.exec(QLatin1String(statement)))
+                return history->failure(QStringLiteral("creating the tables"), query.lastError());
         }
-        if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion)) || !db.commit()) {
-            const Failure failed = history->failure(QStringLiteral("creating the tables"), query.lastError());
-            db.rollback();
-            return failed;
-        }
+        if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion)))
+            return history->failure(QStringLiteral("creating the tables"), query.lastError());
+        if (const auto error = transaction.commit())
+            return history->failure(QStringLiteral("creating the tables"), *error);
     }
     if (!query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
         return history->failure(QStringLiteral("setting up"), query.lastError());
     return history;
+}
+
+Result<QString> HistoryFile::setAside(const QString& file, const QDate& day)
+{
+    const QString stem = file + QStringLiteral(".damaged-") + day.toString(Qt::ISODate);
+    QString name = stem;
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo::exists(name + QStringLiteral("-wal")); ++n)
+        name = stem + QStringLiteral("-%1").arg(n);
+    // The -wal first: left behind, it would be read into the new record made under the old name.
+    for (const char* part : {"-wal", "-shm", ""}) {
+        const QString from = file + QLatin1String(part);
+        if (QFileInfo::exists(from) && !QFile::rename(from, name + QLatin1String(part)))
+            return openFailure(
+                file, QStringLiteral("损坏的学习记录无法移开"),
+                QStringLiteral("cannot rename %1 to %2").arg(from, name + QLatin1String(part)));
+    }
+    return name;
+}
+
+Result<QStringList> HistoryFile::problems() const
+{
+    QSqlQuery query(connection_->database());
+    query.setForwardOnly(true);
+    QStringList found;
+    if (query.exec(QStringLiteral("PRAGMA quick_check"))) {
+        while (query.next()) {
+            if (const QString line = query.value(0).toString(); line != QLatin1String("ok"))
+                found << line;
+        }
+    }
+    if (const QSqlError error = query.lastError(); error.isValid()) {
+        const int code = error.nativeErrorCode().toInt() & 0xFF;
+        if (code != 11 && code != 26) // SQLITE_CORRUPT, SQLITE_NOTADB
+            return failure(QStringLiteral("checking the file"), error);
+        found << error.databaseText();
+    }
+    return found;
 }
 
 // The statements of writing, prepared once: a drill of a thousand words runs each a thousand times.
@@ -262,7 +321,7 @@ std::optional<Failure> HistoryFile::writeOne(const HistoryWrite& write)
     if (const auto* failed = std::get_if<Failure>(&found))
         return *failed;
     const qint64 word = std::get<qint64>(found);
-    const QVariant none(QMetaType(QMetaType::Int));
+    const QVariant none{QMetaType(QMetaType::Int)};
     if (auto failed =
             run(sql.addEvent,
                 {drill_ ? QVariant(*drill_) : none, timeText(event.at), eventCode(event.kind), word,
@@ -292,38 +351,60 @@ std::optional<Failure> HistoryFile::writeOne(const HistoryWrite& write)
     return std::nullopt;
 }
 
-std::optional<Failure> HistoryFile::write(const std::vector<HistoryWrite>& batch)
+std::optional<Failure> HistoryFile::write(const std::vector<HistoryWrite>& batch,
+                                          const std::function<bool()>& mayCommit)
 {
-    QSqlDatabase db = database();
+    if (!QFileInfo::exists(file_))
+        return openFailure(file_, QStringLiteral("学习记录文件已被删除"),
+                           QStringLiteral("the file is gone; what is written now would be lost"),
+                           Failure::Kind::Missing);
+    const QSqlDatabase db = connection_->database();
     if (!statements_) {
         auto statements = std::make_unique<Statements>(db);
         if (const auto error = statements->prepare())
             return failure(QStringLiteral("preparing the statements"), *error);
         statements_ = std::move(statements);
     }
-    if (!db.transaction())
-        return failure(QStringLiteral("starting a transaction"), db.lastError());
     const std::optional<qint64> drillBefore = drill_;
     newWordIds_.clear();
     std::optional<Failure> failed;
-    for (const HistoryWrite& write : batch) {
-        if ((failed = writeOne(write)))
-            break;
+    {
+        SqlTransaction transaction(db);
+        if (const auto& error = transaction.beginError())
+            failed = failure(QStringLiteral("starting a transaction"), *error);
+        for (auto write = batch.begin(); !failed && write != batch.end(); ++write)
+            failed = writeOne(*write);
+        if (!failed && mayCommit && !mayCommit())
+            failed =
+                Failure{QStringLiteral("学习记录未写入"),
+                        QStringLiteral("%1: not committed, as asked").arg(file_), Failure::Kind::WriteFailed};
+        if (!failed) {
+            if (const auto error = transaction.commit())
+                failed = failure(QStringLiteral("committing"), *error);
+        }
     }
-    if (!failed && !db.commit())
-        failed = failure(QStringLiteral("committing"), db.lastError());
     if (failed) {
-        db.rollback();
         drill_ = drillBefore;
         for (const WordKey& key : newWordIds_)
             wordIds_.remove(key);
+        // A write that failed on a full disk may have grown the WAL: give the space back while it is there.
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     }
     return failed;
 }
 
-std::variant<std::vector<ErrorBookEntry>, Failure> HistoryFile::readErrorBook() const
+void HistoryFile::resumeDrill(qint64 drill)
 {
-    QSqlQuery query(database());
+    QSqlQuery query(connection_->database());
+    query.prepare(QStringLiteral("SELECT count(*) FROM drill WHERE id = ? AND completed IS NULL"));
+    query.addBindValue(drill);
+    if (query.exec() && query.next() && query.value(0).toInt() == 1)
+        drill_ = drill;
+}
+
+Result<std::vector<ErrorBookEntry>> HistoryFile::readErrorBook() const
+{
+    QSqlQuery query(connection_->database());
     query.setForwardOnly(true);
     if (!query.exec(
             QStringLiteral("SELECT w.prompt, w.answer, e.unit_table, e.record, e.streak, e.since "
@@ -340,4 +421,74 @@ std::variant<std::vector<ErrorBookEntry>, Failure> HistoryFile::readErrorBook() 
     if (query.lastError().isValid())
         return failure(QStringLiteral("reading the error book"), query.lastError());
     return entries;
+}
+
+Result<LearningStatistics> HistoryFile::readStatistics(const QDate& firstDay, int mostMissed) const
+{
+    LearningStatistics statistics;
+    QSqlQuery query(connection_->database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'drill'")) ||
+        !query.next())
+        return failure(QStringLiteral("reading the tables"), query.lastError());
+    if (query.value(0).toInt() == 0)
+        return statistics; // created, never written
+
+    const auto read = [&](const QString& statement, const QVariantList& values,
+                          auto&& take) -> std::optional<Failure> {
+        query.prepare(statement);
+        for (int i = 0; i < values.size(); ++i)
+            query.bindValue(i, values[i]);
+        if (!query.exec())
+            return failure(QStringLiteral("reading the statistics"), query.lastError());
+        while (query.next())
+            take();
+        if (query.lastError().isValid())
+            return failure(QStringLiteral("reading the statistics"), query.lastError());
+        return std::nullopt;
+    };
+
+    if (auto failed = read(QStringLiteral("SELECT day, words FROM answered_day WHERE day >= ?"),
+                           {firstDay.toJulianDay()}, [&] {
+                               statistics.answeredPerDay[QDate::fromJulianDay(query.value(0).toLongLong())] =
+                                   query.value(1).toInt();
+                           }))
+        return *failed;
+    // SQLite turns the local times into seconds far faster than a date parser would, drill by drill.
+    if (auto failed =
+            read(QStringLiteral("SELECT strftime('%s', completed, 'utc'), "
+                                "CAST(julianday(substr(completed, 1, 10)) + 0.5 AS INTEGER), unit, accuracy "
+                                "FROM drill WHERE completed IS NOT NULL AND tested = 1 "
+                                "AND accuracy IS NOT NULL ORDER BY completed"),
+                 {}, [&] {
+                     statistics.testDrills.push_back(
+                         {utcMoment(query.value(0).toLongLong()),
+                          QDate::fromJulianDay(query.value(1).toLongLong()), query.value(2).toString(),
+                          query.value(3).toInt()});
+                 }))
+        return *failed;
+    if (auto failed =
+            read(QStringLiteral("SELECT unit, count(*), count(CASE WHEN tested = 1 THEN accuracy END), "
+                                "total(CASE WHEN tested = 1 THEN accuracy END) FROM drill "
+                                "WHERE completed IS NOT NULL AND kind = 0 GROUP BY unit"),
+                 {}, [&] {
+                     statistics.units[query.value(0).toString()] = {
+                         query.value(1).toInt(), query.value(2).toInt(), query.value(3).toDouble()};
+                 }))
+        return *failed;
+    if (auto failed = read(QStringLiteral("SELECT prompt, answer, misses FROM word WHERE misses > 0 "
+                                          "ORDER BY misses DESC, id LIMIT ?"),
+                           {mostMissed}, [&] {
+                               statistics.mostMissed.push_back(
+                                   {{query.value(0).toByteArray(), query.value(1).toByteArray()},
+                                    query.value(2).toInt()});
+                           }))
+        return *failed;
+    query.finish();
+
+    auto book = readErrorBook();
+    if (auto* failed = std::get_if<Failure>(&book))
+        return *failed;
+    statistics.errorBook = std::move(std::get<std::vector<ErrorBookEntry>>(book));
+    return statistics;
 }

@@ -4,10 +4,12 @@
 #include "ErrorBook.h"
 #include "Failure.h"
 
+#include <QDate>
 #include <QHash>
-#include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -16,6 +18,7 @@
 class QSqlError;
 class QSqlQuery;
 class SqlConnection;
+struct LearningStatistics;
 
 // An event with what it did to the error book: one unit of writing.
 struct HistoryWrite {
@@ -24,33 +27,52 @@ struct HistoryWrite {
 };
 
 // "History.db" beside the word database: the drills, the word events and the error book. It keeps no
-// clear text of a word, only the enciphered forms of the word database. One connection, to be used from
-// one thread.
+// clear text of a word, only the enciphered forms of the word database. Every statement on the file is
+// here; what comes out are the program's own types. One connection, to be used from one thread.
 class HistoryFile {
 public:
     enum class Mode { Read, Write }; // Write creates the file and its tables when they are missing
 
     static QString path(const QString& applicationDirectory);
-    static std::variant<std::unique_ptr<HistoryFile>, Failure> open(const QString& file, Mode mode);
+    // Failures of kind Missing (Read only: no such file) and NotADatabase (a file that is not a learning
+    // record, to be left alone) are told apart.
+    static Result<std::unique_ptr<HistoryFile>> open(const QString& file, Mode mode);
+    // Moves a damaged record out of the way of a new one, as "History.db.damaged-DATE" (a number after it
+    // when that is taken), with its -wal and -shm: the name it now has. Nothing may have it open.
+    static Result<QString> setAside(const QString& file, const QDate& day);
 
     ~HistoryFile();
     HistoryFile(const HistoryFile&) = delete;
     HistoryFile& operator=(const HistoryFile&) = delete;
 
-    // All of the batch in one transaction, or nothing of it.
-    [[nodiscard]] std::optional<Failure> write(const std::vector<HistoryWrite>& batch);
-    std::variant<std::vector<ErrorBookEntry>, Failure> readErrorBook() const;
+    // What PRAGMA quick_check finds wrong: nothing when the file is sound. A page too damaged to read
+    // counts as a problem; a failure is a file that cannot be read for another reason.
+    Result<QStringList> problems() const;
 
-    QSqlDatabase database() const;
+    // All of the batch in one transaction, or nothing of it. `mayCommit`, when given, is asked just before
+    // the commit; when it says no, the batch is rolled back. A file deleted since it was opened is a
+    // failure of kind Missing: SQLite would go on writing into the unlinked file.
+    [[nodiscard]] std::optional<Failure> write(const std::vector<HistoryWrite>& batch,
+                                               const std::function<bool()>& mayCommit = {});
+    // The drill that the next word events belong to: its row, once written. resumeDrill() takes one up
+    // again on another connection (the next start, writing what this one left unwritten); a row that is
+    // not an unfinished drill of this file is ignored.
+    std::optional<qint64> currentDrill() const { return drill_; }
+    void resumeDrill(qint64 drill);
+
+    Result<std::vector<ErrorBookEntry>> readErrorBook() const;
+    // The figures of the statistics window: answers per day from `firstDay` on, and the `mostMissed`
+    // words missed most often.
+    Result<LearningStatistics> readStatistics(const QDate& firstDay, int mostMissed) const;
+
     QString file() const { return file_; }
-
-    // A failure of the last statement run on `database`, worded for the learner.
-    Failure failure(const QString& what, const QSqlError& error) const;
 
 private:
     struct Statements;
 
     HistoryFile(std::unique_ptr<SqlConnection> connection, QString file);
+    // A failure of a statement, worded for the learner.
+    Failure failure(const QString& what, const QSqlError& error) const;
     std::optional<Failure> writeOne(const HistoryWrite& write);
     std::variant<qint64, Failure> wordId(const DrillWord& word);
     std::optional<Failure> run(QSqlQuery& query, const QVariantList& values, const QString& what);

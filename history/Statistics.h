@@ -36,5 +36,5 @@ struct LearningStatistics {
 
 // Reads the statistics from History.db: answers per day from `firstDay` on, and the `mostMissed` words
 // missed most often. A file that does not exist yet is an empty record.
-std::variant<LearningStatistics, Failure> readStatistics(const QString& historyFile, const QDate& firstDay,
-                                                         int mostMissed = 20);
+Result<LearningStatistics> readStatistics(const QString& historyFile, const QDate& firstDay,
+                                          int mostMissed = 20);

@@ -262,8 +262,8 @@ std::optional<Failure> build(const QString& file, const std::vector<std::vector<
         return failure(QStringLiteral("cannot write %1: %2").arg(file, why));
     };
     SqlTransaction transaction(db);
-    if (const auto why = transaction.beginError())
-        return cannot(*why);
+    if (const auto& why = transaction.beginError())
+        return cannot(why->text());
     for (size_t i = 0; i < UnitCatalogue().size(); ++i) {
         const QString& table = UnitCatalogue()[i].UnitTable;
         std::optional<QString> error;
@@ -278,7 +278,7 @@ std::optional<Failure> build(const QString& file, const std::vector<std::vector<
             return cannot(*error);
     }
     if (const auto why = transaction.commit())
-        return cannot(*why);
+        return cannot(why->text());
     return std::nullopt;
 }
 
@@ -332,8 +332,8 @@ std::optional<Failure> addWords(const QString& databaseFile, const UnitRow& unit
                            .arg(unitName(unit), databaseFile, why));
     };
     SqlTransaction transaction(db);
-    if (const auto why = transaction.beginError())
-        return cannot(*why);
+    if (const auto& why = transaction.beginError())
+        return cannot(why->text());
     if (!replace) {
         QSqlQuery count(db);
         if (!count.exec(QStringLiteral("SELECT count(*) FROM ") + WordSql::quoted(unit.UnitTable)) ||
@@ -358,7 +358,7 @@ std::optional<Failure> addWords(const QString& databaseFile, const UnitRow& unit
     if (const auto why = insertWords(db, unit.UnitTable, words))
         return cannot(*why);
     if (const auto why = transaction.commit())
-        return cannot(*why);
+        return cannot(why->text());
     return std::nullopt;
 }
 
@@ -395,8 +395,8 @@ std::optional<Failure> replaceUnits(const QString& databaseFile, const std::vect
         return cannot(*why);
     QSqlDatabase db = connection.database();
     SqlTransaction transaction(db);
-    if (const auto why = transaction.beginError())
-        return cannot(*why);
+    if (const auto& why = transaction.beginError())
+        return cannot(why->text());
     for (const StoredUnit& unit : units) {
         const QString& table = unit.unit.UnitTable;
         if (db.record(table).isEmpty())
@@ -408,7 +408,7 @@ std::optional<Failure> replaceUnits(const QString& databaseFile, const std::vect
             return cannot(*why);
     }
     if (const auto why = transaction.commit())
-        return cannot(*why);
+        return cannot(why->text());
     return std::nullopt;
 }
 

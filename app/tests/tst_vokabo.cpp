@@ -1,11 +1,14 @@
 #include "AppShell.h"
 #include "FieldCipher.h"
+#include "HistoryFile.h"
+#include "LearningRecord.h"
 #include "MessageBox.h"
 #include "ProgramModule.h"
 #include "TestSupport.h"
 #include "WordStore.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -75,6 +78,8 @@ private slots:
     void speakerWithoutItsModuleSaysWhyOnce();
     void errorBookFromTheMenu();
     void recordThatCannotBeSaved();
+    void errorBookEntryWaitsForTheBook();
+    void eventsLostAtTheEndAreSaid();
 };
 
 void TestVokabo::wholeUnitThroughTheWindows()
@@ -287,18 +292,37 @@ void TestVokabo::speakerWithoutItsModuleSaysWhyOnce()
              qPrintable(lines.front()));
 }
 
-// The right-click menu of the menu window, opened over a unit button: its entries, each with whether it
-// can be chosen; the menu is closed again.
-QStringList rightClickMenu(Form2& menu)
+// The entries of an open menu, each with whether it can be chosen.
+QStringList menuEntries(const QMenu& popup)
 {
     QStringList entries;
-    QTimer::singleShot(0, &menu, [&] {
-        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            for (const QAction* action : popup->actions())
-                entries << action->text() + (action->isEnabled() ? "" : " (disabled)");
+    for (const QAction* action : popup.actions())
+        entries << action->text() + (action->isEnabled() ? "" : " (disabled)");
+    return entries;
+}
+
+// The right-click menu of the menu window, opened over a unit button: its entries once the error book has
+// been read; `opened` is given them as the menu first shows. The menu is closed again.
+QStringList rightClickMenu(Form2& menu, const std::function<void(const QStringList&)>& opened = {})
+{
+    QStringList entries;
+    QTimer poll;
+    QElapsedTimer waited;
+    waited.start();
+    QObject::connect(&poll, &QTimer::timeout, &menu, [&] {
+        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!popup)
+            return;
+        const bool first = entries.isEmpty();
+        entries = menuEntries(*popup);
+        if (first && opened)
+            opened(entries);
+        if (!entries.join(' ').contains(QStringLiteral("读取中")) || waited.elapsed() > 5000) {
+            poll.stop();
             popup->close();
         }
     });
+    poll.start(10);
     QWidget* button = control(&menu, "Command7");
     QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(10, 10), button->mapToGlobal(QPoint(10, 10)));
     QApplication::sendEvent(button, &click);
@@ -376,9 +400,10 @@ void TestVokabo::errorBookFromTheMenu()
     QVERIFY(QTest::qWaitForWindowExposed(statistics));
     QCOMPARE(statistics->windowTitle(), QStringLiteral("学习统计"));
     auto* units = statistics->findChild<QTableWidget*>("unitTable");
-    QCOMPARE(units->item(0, 3)->text(), QStringLiteral("1")); // error-book drills are no unit's
-    QCOMPARE(units->item(0, 6)->text(), QStringLiteral("0"));
-    QCOMPARE(statistics->findChild<QTableWidget*>("missedWords")->rowCount(), 3);
+    // What the record had still to write is shown once it is written.
+    QTRY_COMPARE(units->item(0, 3)->text(), QStringLiteral("1")); // error-book drills are no unit's
+    QTRY_COMPARE(units->item(0, 6)->text(), QStringLiteral("0"));
+    QTRY_COMPARE(statistics->findChild<QTableWidget*>("missedWords")->rowCount(), 3);
 }
 
 void TestVokabo::recordThatCannotBeSaved()
@@ -405,6 +430,68 @@ void TestVokabo::recordThatCannotBeSaved()
     QCOMPARE(messages.shown[1].text, QStringLiteral("恭喜您，终于完成练习了"));
     QTest::qWait(100);
     QCOMPARE(messages.shown.size(), 2);
+}
+
+void TestVokabo::errorBookEntryWaitsForTheBook()
+{
+    QTemporaryDir dir;
+    QVERIFY(makeDatabase(WordStore::databasePath(dir.path()),
+                         {{"word1", {{"苹果", "apple"}, {"香蕉", "banana"}}}}));
+    const QString history = HistoryFile::path(dir.path());
+    {
+        // An earlier run passed over "apple".
+        LearningRecord record(history);
+        DrillEvent passed;
+        passed.kind = DrillEvent::Kind::Passed;
+        passed.at = Now;
+        passed.word = {{"word1", 1}, *encodeField("苹果"), *encodeField("apple")};
+        record.drillEvent(passed);
+        QVERIFY(record.flush());
+    }
+    // Another program keeps the record from being read for now.
+    QSqlDatabase holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
+    holder.setDatabaseName(history);
+    QVERIFY(holder.open() && QSqlQuery(holder).exec("PRAGMA locking_mode=EXCLUSIVE") &&
+            QSqlQuery(holder).exec("BEGIN EXCLUSIVE"));
+    RecordingMessenger messages;
+    FixedClock clock;
+    AppShell shell(dir.path(), messages, clock);
+    shell.start();
+    Form2& menu = shell.menuWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&menu));
+    QTest::keyClick(&menu, Qt::Key_F5);
+    QCOMPARE(messages.shown.takeLast().text, QStringLiteral("错题本正在读取…"));
+    QStringList whileReading;
+    const QStringList entries = rightClickMenu(menu, [&](const QStringList& first) {
+        whileReading = first;
+        holder.close();
+    });
+    QCOMPARE(whileReading, QStringList({"复习错题本（读取中…） (disabled)", "学习统计"}));
+    QCOMPARE(entries, QStringList({"复习错题本（1个）", "学习统计"})); // in the menu still open
+    QVERIFY(messages.shown.isEmpty());
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase("holder");
+}
+
+void TestVokabo::eventsLostAtTheEndAreSaid()
+{
+    QTemporaryDir dir;
+    QVERIFY(makeDatabase(WordStore::databasePath(dir.path()), {{"word1", {{"苹果", "apple"}}}}));
+    QVERIFY(QDir(dir.path()).mkdir("History.db"));
+    QVERIFY(QDir(dir.path()).mkdir("History.db.journal"));
+    RecordingMessenger messages;
+    FixedClock clock;
+    {
+        AppShell shell(dir.path(), messages, clock);
+        shell.start();
+        shell.OpenUnit("11", "word1");
+        QTest::mouseClick(control(shell.studyWindow(), "Command5"), Qt::LeftButton);
+        QTRY_COMPARE(messages.shown.size(), 1); // the record cannot be saved
+    }
+    QCOMPARE(messages.shown.size(), 2);
+    QVERIFY2(messages.shown[1].text.startsWith(QStringLiteral("学习记录无法保存：")) &&
+                 messages.shown[1].text.contains(QStringLiteral("History.db.journal")),
+             qPrintable(messages.shown[1].text));
 }
 
 QTEST_MAIN(TestVokabo)

@@ -1,0 +1,135 @@
+#include "EventJournal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+const QByteArray Header = QByteArrayLiteral("vokabo-journal 1");
+constexpr int Fields = 11;
+
+const char* const KindNames[] = {"started", "answered", "passed", "revealed", "deleted", "completed"};
+constexpr DrillEvent::Kind Kinds[] = {DrillEvent::Kind::Started, DrillEvent::Kind::Answered,
+                                      DrillEvent::Kind::Passed,  DrillEvent::Kind::Revealed,
+                                      DrillEvent::Kind::Deleted, DrillEvent::Kind::Completed};
+
+QByteArray line(const DrillEvent& event)
+{
+    QByteArray kind;
+    for (size_t i = 0; i < std::size(Kinds); ++i) {
+        if (Kinds[i] == event.kind)
+            kind = KindNames[i];
+    }
+    const QList<QByteArray> fields{kind,
+                                   event.at.toString(Qt::ISODateWithMs).toUtf8(),
+                                   event.drill == DrillKind::Unit ? "unit" : "errorbook",
+                                   event.unitCode.toUtf8(),
+                                   event.testMode ? "1" : "0",
+                                   event.word.location.table.toUtf8(),
+                                   QByteArray::number(event.word.location.rowid),
+                                   event.word.prompt.toUtf8(),
+                                   event.word.answer.toUtf8(),
+                                   event.answerShown ? "1" : "0",
+                                   event.accuracy ? QByteArray::number(*event.accuracy) : QByteArray()};
+    return fields.join('\t');
+}
+
+// Only what the program itself writes: a field with a tab or a line break in it cannot be one of them.
+std::optional<DrillEvent> parse(const QByteArray& text)
+{
+    const QList<QByteArray> fields = text.split('\t');
+    if (fields.size() != Fields)
+        return std::nullopt;
+    DrillEvent event;
+    const auto kind = std::find_if(std::begin(KindNames), std::end(KindNames),
+                                   [&](const char* name) { return fields[0] == name; });
+    if (kind == std::end(KindNames))
+        return std::nullopt;
+    event.kind = Kinds[kind - std::begin(KindNames)];
+    event.at = QDateTime::fromString(QString::fromUtf8(fields[1]), Qt::ISODateWithMs);
+    if (!event.at.isValid() || (fields[2] != "unit" && fields[2] != "errorbook"))
+        return std::nullopt;
+    event.drill = fields[2] == "unit" ? DrillKind::Unit : DrillKind::ErrorBook;
+    event.unitCode = QString::fromUtf8(fields[3]);
+    event.testMode = fields[4] == "1";
+    bool ok = true;
+    event.word.location = {QString::fromUtf8(fields[5]), fields[6].toLongLong(&ok)};
+    event.word.prompt = QString::fromUtf8(fields[7]);
+    event.word.answer = QString::fromUtf8(fields[8]);
+    event.answerShown = fields[9] == "1";
+    if (!fields[10].isEmpty()) {
+        bool number = false;
+        event.accuracy = fields[10].toInt(&number);
+        ok = ok && number;
+    }
+    if (!ok)
+        return std::nullopt;
+    return event;
+}
+
+Failure journalFailure(const QString& file, const QString& detail)
+{
+    return {QStringLiteral("无法写入 %1").arg(QDir::toNativeSeparators(file)),
+            QStringLiteral("%1: %2").arg(file, detail), Failure::Kind::WriteFailed};
+}
+
+} // namespace
+
+QString EventJournal::path(const QString& historyFile)
+{
+    return historyFile + QStringLiteral(".journal");
+}
+
+Result<EventJournal> EventJournal::read(const QString& file)
+{
+    EventJournal journal;
+    QFile in(file);
+    if (!in.exists())
+        return journal;
+    if (!in.open(QIODevice::ReadOnly))
+        return Failure{QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(file)),
+                       QStringLiteral("%1: %2").arg(file, in.errorString()), Failure::Kind::ReadFailed};
+    const QList<QByteArray> lines = in.readAll().split('\n');
+    if (lines.isEmpty() || lines.front() != Header) {
+        journal.unreadableLines = int(lines.size());
+        return journal;
+    }
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray& text = lines[i];
+        if (text.isEmpty())
+            continue;
+        if (text.startsWith("drill ")) {
+            bool ok = false;
+            const qint64 drill = text.mid(6).toLongLong(&ok);
+            if (ok && journal.events.empty())
+                journal.drill = drill;
+            else
+                ++journal.unreadableLines;
+        } else if (auto event = parse(text)) {
+            journal.events.push_back(std::move(*event));
+        } else {
+            ++journal.unreadableLines;
+        }
+    }
+    return journal;
+}
+
+std::optional<Failure> EventJournal::write(const QString& file) const
+{
+    QByteArray text = Header + '\n';
+    if (drill)
+        text += "drill " + QByteArray::number(*drill) + '\n';
+    for (const DrillEvent& event : events)
+        text += line(event) + '\n';
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return journalFailure(file, out.errorString());
+    // The record's own business: its events say when the learner practised which words.
+    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (out.write(text) != text.size() || !out.commit())
+        return journalFailure(file, out.errorString());
+    return std::nullopt;
+}
