@@ -177,7 +177,7 @@ const backing = (pair) =>
 const unbacked = pairs.filter((pair) => !backing(pair));
 const backed = pairs.length - unbacked.length;
 console.log(`\nbacked by CC-CEDICT: ${backed} of ${pairs.length} (${((100 * backed) / pairs.length).toFixed(1)} %)`);
-const hinted = pairs.filter((pair) => /（[^）]*）/.test(pair.chinese.replace(/^（[^）]*）/, ''))).length;
+const hinted = pairs.filter((pair) => /（[^）]*）/.test(pair.chinese)).length;
 const lettered = pairs.filter((pair) => /（[^）]*[a-z][^）]*）/.test(pair.chinese)).length;
 console.log(`prompts with a hint in brackets: ${hinted}; with the answer's first letter(s): ${lettered}`);
 
