@@ -70,7 +70,8 @@ for (const line of fs.readFileSync(path.join(sources, 'ecdict-tags.tsv'), 'utf8'
 const american = (word) => word.replace(/our$/, 'or').replace(/is(e|ation|ing)$/, 'iz$1').replace(/yse$/, 'yze')
     .replace(/tre$/, 'ter');
 const listedAmerican = new Set([...listedWords].map(american));
-const common = (word) => listedWords.has(word) || listedAmerican.has(word) || rankOf(word) <= 10000;
+// A spelling made American by rule counts only where SUBTLEX-US knows it (not "praize" from "praise").
+const common = (word) => listedWords.has(word) || (listedAmerican.has(word) && ranks.has(word)) || rankOf(word) <= 10000;
 
 // The hint of a prompt: the part of speech and the letters in its brackets.
 function hintOf(chinese) {
@@ -154,6 +155,7 @@ const irregular = [
     ['bury', 'burial'], ['try', 'trial'], ['betray', 'betrayal'], ['renew', 'renewal'], ['withdraw', 'withdrawal'],
     ['recover', 'recovery'], ['discover', 'discovery'], ['deliver', 'delivery'], ['inquire', 'inquiry'],
     ['injure', 'injury'], ['flatter', 'flattery'], ['rob', 'robbery'], ['master', 'mastery'],
+    ['publish', 'publication'], ['pray', 'prayer'], ['spell', 'spelling'], ['apologize', 'apology'],
 ];
 const irregularOf = new Map();
 for (const [a, b] of irregular) {
@@ -171,10 +173,10 @@ function relatedForms(word) {
         }
     }
     const own = inflections(word);
-    // A final y makes a noun of a verb in a few endings (discovery, inquiry, safety); elsewhere it makes
-    // words like watery and doggy, which are no answers to the same prompt.
+    // A final y makes a noun of a verb in a few endings (discovery, inquiry, safety, apology); elsewhere it
+    // makes words like watery and doggy, which are no answers to the same prompt.
     return [...result].filter((form) => form.length >= 4 && !own.has(form) && !inflections(form).has(word) &&
-        (!form.endsWith('y') || /(ery|ory|ary|iry|ty|cy|fy|ly)$/.test(form)) && common(form));
+        (!form.endsWith('y') || /(ery|ory|ary|iry|ty|cy|fy|gy|ly)$/.test(form)) && common(form));
 }
 
 // What a prompt can stand for, from the end of its Chinese (an adjective ends in 的, an adverb in 地, a
