@@ -8,8 +8,8 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTimeZone>
 #include <QStorageInfo>
+#include <QTimeZone>
 
 namespace {
 
@@ -461,10 +461,9 @@ Result<LearningStatistics> HistoryFile::readStatistics(const QDate& firstDay, in
                                 "FROM drill WHERE completed IS NOT NULL AND tested = 1 "
                                 "AND accuracy IS NOT NULL ORDER BY completed"),
                  {}, [&] {
-                     statistics.testDrills.push_back(
-                         {utcMoment(query.value(0).toLongLong()),
-                          QDate::fromJulianDay(query.value(1).toLongLong()), query.value(2).toString(),
-                          query.value(3).toInt()});
+                     statistics.testDrills.push_back({utcMoment(query.value(0).toLongLong()),
+                                                      QDate::fromJulianDay(query.value(1).toLongLong()),
+                                                      query.value(2).toString(), query.value(3).toInt()});
                  }))
         return *failed;
     if (auto failed =
