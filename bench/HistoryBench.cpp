@@ -7,13 +7,12 @@
 #include "ProgramModule.h"
 #include "Statistics.h"
 #include "StatisticsView.h"
+#include "WordDatabase.h"
 #include "WordStore.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLibrary>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <benchmark/benchmark.h>
@@ -33,28 +32,16 @@ namespace {
 QString makeWordDatabase(const QString& directory, int words)
 {
     const QString file = WordStore::databasePath(directory);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("make"));
-        db.setDatabaseName(file);
-        if (!db.open())
-            giveUp("cannot create the word database");
-        QSqlQuery query(db);
-        db.transaction();
-        for (int unit = 1; unit <= 20; ++unit) {
-            query.exec(
-                QStringLiteral("CREATE TABLE word%1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")
-                    .arg(unit));
-            query.prepare(QStringLiteral("INSERT INTO word%1 (chinese, english) VALUES (?, ?)").arg(unit));
-            for (int k = 0; k < words; ++k) {
-                query.addBindValue(encodeField(QStringLiteral("第%1单元第%2个词").arg(unit).arg(k)).value());
-                query.addBindValue(encodeField(QStringLiteral("word%1x%2").arg(unit).arg(k)).value());
-                if (!query.exec())
-                    giveUp("cannot fill the word database");
-            }
-        }
-        db.commit();
+    if (WordDatabase::create(file))
+        giveUp("cannot create the word database");
+    for (const UnitRow& unit : UnitCatalogue()) {
+        std::vector<WordFile::Word> list;
+        for (int k = 0; k < words; ++k)
+            list.push_back({QStringLiteral("word%1x%2").arg(unit.UnitTable.mid(4)).arg(k),
+                            QStringLiteral("第%1单元第%2个词").arg(unit.UnitTable.mid(4)).arg(k)});
+        if (WordDatabase::addWords(file, unit, list, false))
+            giveUp("cannot fill the word database");
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("make"));
     return file;
 }
 
