@@ -190,4 +190,5 @@ Vokabo::Vokabo(QApplication& app, const QString& dataDirectory) : shell_(dataDir
     app.setQuitOnLastWindowClosed(false);
     QObject::connect(&shell_, &AppShell::ended, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     shell_.start();
+    shell_.checkFilesOnceShown(messages_);
 }
