@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,7 +27,7 @@ const QStringList SideFiles{QStringLiteral("-wal"), QStringLiteral("-shm"), QStr
 
 QString systemError(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return qt_error_string(error);
 }
 
 Failure snapshotFailure(const QString& detail)

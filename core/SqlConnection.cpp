@@ -7,7 +7,6 @@
 #include <QUrl>
 #include <QUuid>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -30,7 +29,7 @@ std::optional<QString> SqlConnection::makeOwnerFile(const QString& file)
 {
     const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
-        return QStringLiteral("cannot create %1: %2").arg(file, QString::fromLocal8Bit(std::strerror(errno)));
+        return QStringLiteral("cannot create %1: %2").arg(file, qt_error_string(errno));
     ::close(fd);
     return std::nullopt;
 }
