@@ -2,7 +2,12 @@
 #include "Logging.h"
 
 #include "ProgramIcon.h"
+#include "StartCheck.h"
 #include "WordStore.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QTimer>
 
 AppShell::AppShell(QString applicationDirectory, Messenger& messages, const Clock& clock)
     : applicationDirectory_(std::move(applicationDirectory)), messages_(messages), clock_(clock),
@@ -29,6 +34,38 @@ void AppShell::start()
     form2_->show();
 }
 
+void AppShell::checkFilesOnceShown(Questioner& questions)
+{
+    startCheck_ = std::make_unique<StartCheck>(applicationDirectory_, messages_, questions, clock_,
+                                               [this] { return learning_->record() != nullptr; });
+    connect(startCheck_.get(), &StartCheck::finished, this, [this] { qApp->removeEventFilter(this); });
+    qApp->installEventFilter(this);
+}
+
+bool AppShell::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!startCheck_)
+        return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::Paint:
+        // Nothing new is loaded before the menu window shows: the check begins in the turn after its paint.
+        if (watched == form2_.get() && !startCheck_->hasBegun())
+            QTimer::singleShot(0, startCheck_.get(), &StartCheck::begin);
+        break;
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::ContextMenu:
+        // The learner reaches no file (a unit, the error book, the statistics) before its check is told.
+        startCheck_->finish();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 Form1& AppShell::ensureStudyWindow()
 {
     if (!form1_) {
@@ -45,6 +82,8 @@ Form1& AppShell::ensureStudyWindow()
 
 void AppShell::OpenUnit(const QString& code, const QString& table)
 {
+    if (startCheck_)
+        startCheck_->finish();
     shared_.UnitCode = code;
     shared_.UnitTable = table;
     ensureStudyWindow();

@@ -15,6 +15,8 @@
 #include <QObject>
 #include <memory>
 
+class StartCheck;
+
 // The running program: the shared state, the menu window from the start, the study window from the first
 // unit opened, switching between them, and the end when either is closed.
 class AppShell final : public QObject {
@@ -26,6 +28,11 @@ public:
 
     // Loads and shows the menu window.
     void start();
+    // Checks the word database and the learning record once the menu window has been painted, asking
+    // `questions` whether a damaged one is to be restored from a snapshot. Until the check has been told, a
+    // unit opened or a key or button pressed waits for it. The running program asks for it; without it
+    // units open at once.
+    void checkFilesOnceShown(Questioner& questions);
 
     void OpenUnit(const QString& code, const QString& table);
     // The study window's "返回主界面".
@@ -44,6 +51,9 @@ signals:
     // Either window was closed; the program ends.
     void ended();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     Form1& ensureStudyWindow();
     // Puts an open recordset before the learner in the study window.
@@ -60,4 +70,5 @@ private:
     std::unique_ptr<Form2> form2_;
     std::unique_ptr<Form1> form1_;
     bool ended_ = false;
+    std::unique_ptr<StartCheck> startCheck_; // asks whether the learning record is open: goes first
 };

@@ -33,6 +33,10 @@ inline QString installedReader()
     return AccessReader::installedProgram();
 }
 
+// Held in the data folder by the Vokabo that runs for it (SingleInstance), and by whatever must not run
+// beside one, such as restoring a snapshot.
+inline const QString InstanceLockName = QStringLiteral(".vokabo.lock");
+
 // Creates the folder and any missing parents, each for the owner alone (0700), and says whether the folder
 // is there. The learner's folders hold nothing for other users to read.
 [[nodiscard]] bool makeFolder(const QString& directory);

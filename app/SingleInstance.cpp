@@ -1,5 +1,6 @@
 #include "SingleInstance.h"
 
+#include "DataDirectory.h"
 #include "Logging.h"
 
 #include <QCryptographicHash>
@@ -48,7 +49,7 @@ bool waitFor(int fd, short events, int milliseconds)
 
 SingleInstance::SingleInstance(const QString& dataDirectory, QObject* parent)
     : QObject(parent), directory_(dataDirectory), socketPath_(socketPath(dataDirectory)),
-      lock_(QDir(dataDirectory).filePath(QStringLiteral(".vokabo.lock")))
+      lock_(QDir(dataDirectory).filePath(DataDirectory::InstanceLockName))
 {
     // A lock is broken only when the process that took it is gone, never for its age.
     lock_.setStaleLockTime(0);

@@ -4,6 +4,7 @@
 #include "DataDirectory.h"
 #include "ProgramIcon.h"
 #include "SingleInstance.h"
+#include "Snapshots.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -91,6 +92,15 @@ void checkCommandLine(int argc, char* argv[], const Options& options)
     std::exit(1);
 }
 
+// The end of a clean run that changed any of the learner's files. The learner has seen the windows close
+// and is told nothing of a snapshot that fails.
+void snapshotAfterChange(const QString& directory, const Snapshots::Fingerprints& atStart)
+{
+    const auto taken = Snapshots::takeAfterChange(directory, atStart, QDate::currentDate());
+    if (const auto* failed = std::get_if<Failure>(&taken))
+        qCWarning(lcApp, "no snapshot taken: %s", qUtf8Printable(failed->detail));
+}
+
 } // namespace
 
 int runVokabo(int argc, char* argv[])
@@ -146,24 +156,31 @@ int runVokabo(int argc, char* argv[])
     }
     const auto& ready = std::get<DataDirectory::Ready>(prepared);
 
-    Vokabo vokabo(app, ready.directory);
-    if (instance)
-        QObject::connect(instance.get(), &SingleInstance::raiseRequested, &app,
-                         [&vokabo] { vokabo.shell().raiseWindow(); });
-    if (parser.isSet(options.quitAfterMenu)) {
-        QTimer::singleShot(0, &app, [&] {
-            vokabo.shell().menuWindow().grab();
-            std::printf("menu window shown, data in %s\n", qUtf8Printable(ready.directory));
-            QCoreApplication::quit();
-        });
-    }
-    if (ready.notice) {
-        QTimer::singleShot(0, &app, [&] {
-            QApplication::setWindowIcon(programIcon());
-            messages.showMessage(*ready.notice, MessageTitle);
-        });
-    }
-    return app.exec();
+    const Snapshots::Fingerprints atStart = Snapshots::fingerprints(ready.directory);
+    int status = 0;
+    {
+        Vokabo vokabo(app, ready.directory);
+        if (instance)
+            QObject::connect(instance.get(), &SingleInstance::raiseRequested, &vokabo.shell(),
+                             [&vokabo] { vokabo.shell().raiseWindow(); });
+        if (parser.isSet(options.quitAfterMenu)) {
+            QTimer::singleShot(0, &vokabo.shell(), [&] {
+                vokabo.shell().menuWindow().grab();
+                std::printf("menu window shown, data in %s\n", qUtf8Printable(ready.directory));
+                QCoreApplication::quit();
+            });
+        }
+        if (ready.notice) {
+            QTimer::singleShot(0, &vokabo.shell(), [&] {
+                QApplication::setWindowIcon(programIcon());
+                messages.showMessage(*ready.notice, MessageTitle);
+            });
+        }
+        status = app.exec();
+    } // the learning record is closed here
+    if (status == 0)
+        snapshotAfterChange(ready.directory, atStart);
+    return status;
 }
 
 Vokabo::Vokabo(QApplication& app, const QString& dataDirectory) : shell_(dataDirectory, messages_, clock_)
@@ -173,4 +190,5 @@ Vokabo::Vokabo(QApplication& app, const QString& dataDirectory) : shell_(dataDir
     app.setQuitOnLastWindowClosed(false);
     QObject::connect(&shell_, &AppShell::ended, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     shell_.start();
+    shell_.checkFilesOnceShown(messages_);
 }

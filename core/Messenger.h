@@ -11,3 +11,11 @@ public:
     virtual ~Messenger() = default;
     virtual void showMessage(const QString& text, const QString& title) = 0;
 };
+
+// Asks the learner a question in a modal box with a yes and a no; true for yes. Returns when the box has
+// been closed.
+class Questioner {
+public:
+    virtual ~Questioner() = default;
+    [[nodiscard]] virtual bool askYesNo(const QString& text, const QString& title) = 0;
+};

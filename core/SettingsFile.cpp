@@ -391,6 +391,12 @@ void removeOrphanedCopies(const QFileInfo& target)
     }
 }
 
+// The lock that writers of the file take turns under, beside it.
+QString lockPath(const QFileInfo& target)
+{
+    return target.absoluteDir().filePath(QStringLiteral(".") + target.fileName() + QStringLiteral(".lock"));
+}
+
 // Makes a rename in `directory` durable.
 void syncDirectory(const QString& directory)
 {
@@ -448,8 +454,7 @@ IniWriteResult mdlINI::WriteIniValue(const QString& section, const QString& key,
 
     // Each write reads, changes and replaces the whole file: two processes doing it at once would each
     // replace the other's change. The lock keeps them one after the other.
-    QLockFile lock(
-        info.absoluteDir().filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".lock")));
+    QLockFile lock(lockPath(info));
     lock.setStaleLockTime(LockStaleMilliseconds);
     if (info.absoluteDir().exists() && !lock.tryLock(LockWaitMilliseconds)) {
         if (lock.error() == QLockFile::LockFailedError)
@@ -493,4 +498,31 @@ IniWriteResult mdlINI::WriteIniValue(const QString& section, const QString& key,
     syncDirectory(info.absolutePath());
     removeOrphanedCopies(info);
     return {};
+}
+
+Result<bool> mdlINI::copyTo(const QString& target) const
+{
+    const QFileInfo info(path());
+    const auto fail = [&](const QString& detail) {
+        return Failure{QStringLiteral("设置文件 %1 无法复制").arg(QDir::toNativeSeparators(path())),
+                       QStringLiteral("cannot copy %1 to %2: %3").arg(path(), target, detail)};
+    };
+    // Under the writers' lock, so that the copy is the file as one write left it.
+    QLockFile lock(lockPath(info));
+    lock.setStaleLockTime(LockStaleMilliseconds);
+    if (!lock.tryLock(LockWaitMilliseconds) && lock.error() == QLockFile::LockFailedError)
+        return fail(QStringLiteral("the file's lock is held by another process"));
+    QFile source(info.filePath());
+    if (!source.exists())
+        return false;
+    if (!source.open(QIODevice::ReadOnly))
+        return fail(source.errorString());
+    const QByteArray bytes = source.readAll();
+    QFile copy(target);
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return fail(copy.errorString());
+    if (copy.write(bytes) != bytes.size() || !copy.flush() || ::fsync(copy.handle()) != 0)
+        return fail(copy.errorString());
+    return true;
 }

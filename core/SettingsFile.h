@@ -74,6 +74,9 @@ public:
     QString ReadIniValue(const QString& section, const QString& key) const override;
     IniSection ReadIniSection(const QString& section) const override;
     IniWriteResult WriteIniValue(const QString& section, const QString& key, const QString& value) override;
+    // Copies the file, under the writers' lock, into `target`, a new file for the owner alone: false when
+    // there is no settings file to copy.
+    [[nodiscard]] Result<bool> copyTo(const QString& target) const;
 
     static constexpr int MaxValueLength = MaxIniValueLength;
     // How long a write waits for another process's, and when a lock left by a crashed writer is broken.

@@ -1,10 +1,14 @@
 #include "SqlConnection.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 #include <QUuid>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 SqlConnection::SqlConnection()
     : name_(QStringLiteral("vokabo-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
@@ -21,8 +25,23 @@ SqlConnection::~SqlConnection()
     QSqlDatabase::removeDatabase(name_);
 }
 
+std::optional<QString> SqlConnection::makeOwnerFile(const QString& file)
+{
+    const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return QStringLiteral("cannot create %1: %2").arg(file, qt_error_string(errno));
+    ::close(fd);
+    return std::nullopt;
+}
+
 bool SqlConnection::open(const QString& file, Access access)
 {
+    if (access == Access::Create && !QFileInfo::exists(file)) {
+        if (auto why = makeOwnerFile(file)) {
+            lastError_ = *why;
+            return false;
+        }
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
     const char* mode = access == Access::Read    ? "?mode=ro"
                        : access == Access::Write ? "?mode=rw"

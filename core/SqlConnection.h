@@ -16,8 +16,12 @@ public:
     SqlConnection(const SqlConnection&) = delete;
     SqlConnection& operator=(const SqlConnection&) = delete;
 
-    // SQLite is told the mode (mode=ro / rw / rwc). False with the reason in lastError().
+    // SQLite is told the mode (mode=ro / rw / rwc). A file that Create makes is the owner's alone (0600).
+    // False with the reason in lastError().
     [[nodiscard]] bool open(const QString& file, Access access);
+    // Makes `file` an empty file for the owner alone unless it is there, as SQLite would make it readable
+    // by everyone. Its -wal, -shm and -journal get its mode from SQLite. The reason when it cannot.
+    [[nodiscard]] static std::optional<QString> makeOwnerFile(const QString& file);
     QString lastError() const { return lastError_; }
     QSqlDatabase database() const { return QSqlDatabase::database(name_, false); }
 

@@ -491,3 +491,61 @@ Result<LearningStatistics> HistoryFile::readStatistics(const QDate& firstDay, in
     statistics.errorBook = std::move(std::get<std::vector<ErrorBookEntry>>(book));
     return statistics;
 }
+
+Result<QStringList> HistoryFile::problemsOf(const QString& file)
+{
+    if (!QFileInfo(file).isFile())
+        return openFailure(file, QStringLiteral("找不到文件"), QStringLiteral("does not exist"),
+                           Failure::Kind::Missing);
+    auto connection = std::make_unique<SqlConnection>();
+    if (!connection->open(file, SqlConnection::Access::Read))
+        return openFailure(file, QStringLiteral("无法打开文件"), connection->lastError());
+    return HistoryFile(std::move(connection), file).problems();
+}
+
+namespace {
+
+std::optional<Failure> vacuumInto(const QString& file, const QString& target, SqlConnection::Access access)
+{
+    const auto cannot = [&](const QString& detail) {
+        return openFailure(file, QStringLiteral("学习记录无法复制"),
+                           QStringLiteral("cannot copy into %1: %2").arg(target, detail));
+    };
+    SqlConnection connection;
+    if (!connection.open(file, access))
+        return cannot(connection.lastError());
+    if (const auto why = SqlConnection::makeOwnerFile(target))
+        return cannot(*why);
+    QSqlQuery query(connection.database());
+    if (!query.prepare(QStringLiteral("VACUUM INTO ?")))
+        return cannot(query.lastError().text());
+    query.addBindValue(QFileInfo(target).absoluteFilePath());
+    if (!query.exec())
+        return cannot(query.lastError().text());
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Failure> HistoryFile::copyInto(const QString& file, const QString& target)
+{
+    // Read and write, as the record's own connections: the last one to close takes the -wal and -shm away.
+    if (!QFileInfo(file).isFile())
+        return openFailure(file, QStringLiteral("找不到文件"), QStringLiteral("does not exist"),
+                           Failure::Kind::Missing);
+    return vacuumInto(file, target, SqlConnection::Access::Write);
+}
+
+std::optional<Failure> HistoryFile::restoreInto(const QString& copy, const QString& target)
+{
+    if (auto failed = vacuumInto(copy, target, SqlConnection::Access::Read))
+        return failed;
+    SqlConnection connection;
+    if (!connection.open(target, SqlConnection::Access::Write))
+        return openFailure(target, QStringLiteral("无法打开文件"), connection.lastError());
+    QSqlQuery query(connection.database());
+    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+        return openFailure(target, QStringLiteral("读写出错"),
+                           QStringLiteral("choosing the journal: %1").arg(query.lastError().text()));
+    return std::nullopt;
+}

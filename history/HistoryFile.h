@@ -41,6 +41,15 @@ public:
     // when that is taken), with its -wal and -shm: the name it now has. Nothing may have it open.
     static Result<QString> setAside(const QString& file, const QDate& day);
 
+    // What PRAGMA quick_check finds wrong in a record, read only, before anything opens it to write: as
+    // problems(), with a missing file a failure of kind Missing.
+    static Result<QStringList> problemsOf(const QString& file);
+    // A consistent copy of the record (VACUUM INTO) in `target`, missing or empty: for the owner alone, in
+    // rollback-journal mode, so that it can be read where nothing may be written.
+    [[nodiscard]] static std::optional<Failure> copyInto(const QString& file, const QString& target);
+    // Such a copy made ready to be the record again in `target`: with the write-ahead log it is written in.
+    [[nodiscard]] static std::optional<Failure> restoreInto(const QString& copy, const QString& target);
+
     ~HistoryFile();
     HistoryFile(const HistoryFile&) = delete;
     HistoryFile& operator=(const HistoryFile&) = delete;

@@ -25,7 +25,7 @@ public:
     QDateTime moment;
 };
 
-struct RecordingMessenger final : Messenger {
+struct RecordingMessenger final : Messenger, Questioner {
     struct Shown {
         QString text;
         QString title;
@@ -36,11 +36,18 @@ struct RecordingMessenger final : Messenger {
         if (onShow)
             onShow(text, title);
     }
+    bool askYesNo(const QString& text, const QString& title) override
+    {
+        asked.append({text, title});
+        return answer;
+    }
     QStringList texts() const;
 
     QList<Shown> shown;
     // Runs while the message is "open", as a modal box's own event loop would.
     std::function<void(const QString& text, const QString& title)> onShow;
+    QList<Shown> asked;  // the questions
+    bool answer = false; // to every question: yes when true
 };
 
 struct RecordingSpeaker final : Speaker {

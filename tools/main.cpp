@@ -3,6 +3,7 @@
 #include "CourseCheck.h"
 #include "DataDirectory.h"
 #include "Logging.h"
+#include "Snapshots.h"
 #include "WordDatabase.h"
 
 #include <QCommandLineParser>
@@ -242,6 +243,70 @@ int runImportMdb(const QCommandLineParser&, const QStringList& arguments)
     return 0;
 }
 
+std::optional<QDate> dayArgument(const QString& text)
+{
+    const QDate day = QDate::fromString(text, Qt::ISODate);
+    if (!day.isValid() || day.toString(Qt::ISODate) != text) {
+        tell(QStringLiteral("'%1' is not a date: give it as YYYY-MM-DD, as 'vokabo-words snapshots' lists it")
+                 .arg(text));
+        return std::nullopt;
+    }
+    return day;
+}
+
+int runSnapshots(const QCommandLineParser&, const QStringList& arguments)
+{
+    const QString& directory = arguments[0];
+    if (!QFileInfo(directory).isDir()) {
+        tell(QStringLiteral("%1 is not a folder").arg(directory));
+        return Failed;
+    }
+    const auto snapshots = Snapshots::list(directory);
+    if (snapshots.empty()) {
+        tell(QStringLiteral("%1 has no snapshots yet").arg(directory));
+        return 0;
+    }
+    bool allSound = true;
+    for (const Snapshots::Snapshot& snapshot : snapshots) {
+        for (const Snapshots::File& file : snapshot.files) {
+            QString state = QStringLiteral("-");
+            if (file.name != Snapshots::SettingsName) {
+                const auto found = Snapshots::problems(snapshot.file(file.name));
+                const auto* lines = std::get_if<QStringList>(&found);
+                state = !lines             ? QStringLiteral("unreadable")
+                        : lines->isEmpty() ? QStringLiteral("ok")
+                                           : QStringLiteral("damaged");
+                if (!lines)
+                    tell(std::get<Failure>(found).detail);
+                else if (!lines->isEmpty())
+                    tell(QStringLiteral("%1: %2").arg(snapshot.file(file.name), lines->first()));
+                allSound = allSound && lines && lines->isEmpty();
+            }
+            print(stdout, QStringLiteral("%1\t%2\t%3\t%4\n")
+                              .arg(snapshot.day.toString(Qt::ISODate), file.name)
+                              .arg(file.size)
+                              .arg(state));
+        }
+    }
+    return allSound ? 0 : Failed;
+}
+
+int runRestore(const QCommandLineParser&, const QStringList& arguments)
+{
+    const auto day = dayArgument(arguments[1]);
+    if (!day)
+        return WrongUsage;
+    const auto result = Snapshots::restore(arguments[0], *day, QDateTime::currentDateTime());
+    if (const auto* failure = std::get_if<Failure>(&result))
+        return fail(*failure);
+    const auto& restored = std::get<Snapshots::Restored>(result);
+    tell(QStringLiteral("restored %1 of %2 into %3")
+             .arg(restored.files.join(QStringLiteral(", ")), arguments[1], arguments[0]));
+    for (const QString& kept : restored.kept)
+        tell(QStringLiteral("the file replaced is kept as %1").arg(kept));
+    return 0;
+}
+
 const QList<Command>& commands()
 {
     static const QList<Command> list = {
@@ -367,6 +432,39 @@ const QList<Command>& commands()
           {QStringLiteral("DB"), QStringLiteral("The word database to bring the units into.")}},
          {},
          runImportMdb},
+        {QStringLiteral("snapshots"),
+         QStringLiteral("DIR"),
+         QStringLiteral("list the snapshots of a data folder"),
+         QStringLiteral(
+             "Lists the snapshots that Vokabo keeps in DIR/snapshots, newest first: one line a file,\n"
+             "with the day, the file, its size in bytes and whether it passes SQLite's quick_check\n"
+             "(ok, damaged or unreadable; - for Syset.ini), separated by tabs. What is wrong with a copy\n"
+             "that does not pass goes to the standard error.\n"
+             "\n"
+             "When a run of Vokabo that changed MyDatas.db, History.db or Syset.ini ends, it puts a\n"
+             "consistent copy of the three into DIR/snapshots/YYYY-MM-DD, in place of one made earlier that\n"
+             "day, and keeps the snapshots of the 10 newest days. At the next start a word database or\n"
+             "learning record that fails the check is offered the newest copy of it that passes.\n"
+             "The exit status is 1 when a copy does not pass the check."),
+         {{QStringLiteral("DIR"), QStringLiteral("The data folder (by default ~/.local/share/vokabo).")}},
+         {},
+         runSnapshots},
+        {QStringLiteral("restore"),
+         QStringLiteral("DIR DATE"),
+         QStringLiteral("put a snapshot's files back in place in a data folder"),
+         QStringLiteral(
+             "Puts the files of the snapshot of DATE (YYYY-MM-DD, as 'vokabo-words snapshots' lists it)\n"
+             "back into the data folder DIR: MyDatas.db, History.db and Syset.ini, those that the\n"
+             "snapshot holds. Each file replaced is kept beside it, with its -wal, -shm and -journal, as\n"
+             "FILE.replaced-YYYY-MM-DD-HHMMSS (the time of the restore).\n"
+             "\n"
+             "Refused while Vokabo runs for DIR (it holds DIR/.vokabo.lock): quit it first. Refused too\n"
+             "when a database of the snapshot fails SQLite's quick_check; then nothing is replaced, and\n"
+             "neither is anything when a copy cannot be made."),
+         {{QStringLiteral("DIR"), QStringLiteral("The data folder.")},
+          {QStringLiteral("DATE"), QStringLiteral("The day of the snapshot, YYYY-MM-DD.")}},
+         {},
+         runRestore},
     };
     return list;
 }

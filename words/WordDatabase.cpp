@@ -571,4 +571,46 @@ Result<int> importAll(const QString& databaseFile, const QString& directory, boo
     return words;
 }
 
+Result<QStringList> problems(const QString& databaseFile)
+{
+    if (!QFileInfo(databaseFile).isFile())
+        return failure(QStringLiteral("%1 does not exist").arg(databaseFile));
+    SqlConnection connection;
+    if (!connection.open(databaseFile, SqlConnection::Access::Read))
+        return failure(QStringLiteral("%1: %2").arg(databaseFile, connection.lastError()));
+    QSqlQuery query(connection.database());
+    query.setForwardOnly(true);
+    QStringList found;
+    if (query.exec(QStringLiteral("PRAGMA quick_check"))) {
+        while (query.next()) {
+            if (const QString line = query.value(0).toString(); line != QLatin1String("ok"))
+                found << line;
+        }
+    }
+    if (const QSqlError error = query.lastError(); error.isValid()) {
+        const int code = error.nativeErrorCode().toInt() & 0xFF;
+        if (code != 11 && code != 26) // SQLITE_CORRUPT, SQLITE_NOTADB
+            return failure(QStringLiteral("cannot check %1: %2").arg(databaseFile, error.text()));
+        found << error.databaseText();
+    }
+    return found;
+}
+
+std::optional<Failure> copyInto(const QString& databaseFile, const QString& target)
+{
+    auto opened = openExisting(databaseFile, SqlConnection::Access::Read);
+    if (Failure* error = std::get_if<Failure>(&opened))
+        return std::move(*error);
+    if (const auto why = SqlConnection::makeOwnerFile(target))
+        return failure(*why);
+    QSqlQuery query(std::get<std::unique_ptr<SqlConnection>>(opened)->database());
+    if (!query.prepare(QStringLiteral("VACUUM INTO ?")))
+        return failure(QStringLiteral("cannot copy %1: %2").arg(databaseFile, query.lastError().text()));
+    query.addBindValue(QFileInfo(target).absoluteFilePath());
+    if (!query.exec())
+        return failure(
+            QStringLiteral("cannot copy %1 into %2: %3").arg(databaseFile, target, query.lastError().text()));
+    return std::nullopt;
+}
+
 } // namespace WordDatabase

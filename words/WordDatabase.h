@@ -71,6 +71,15 @@ struct CheckReport {
 // wrong.
 Result<CheckReport> check(const QString& databaseFile);
 
+// What PRAGMA quick_check finds wrong in the file, read only: nothing when it is sound. A file that is not a
+// database, or is too damaged to read, is a problem; a failure is one that cannot be read for another
+// reason (missing, no permission, a journal that only a writer could roll back).
+Result<QStringList> problems(const QString& databaseFile);
+
+// A consistent copy of the database (VACUUM INTO) in `target`, which must be missing or empty: made for
+// the owner alone, in rollback-journal mode, without the free pages of the original.
+std::optional<Failure> copyInto(const QString& databaseFile, const QString& target);
+
 // A new database with every unit read from `directory`/<code>.tsv. The database appears whole or not at
 // all; an existing file is replaced only with `replaceExisting`. The number of words.
 Result<int> importAll(const QString& databaseFile, const QString& directory, bool replaceExisting);

@@ -4,6 +4,7 @@
 #include "LearningRecord.h"
 #include "MessageBox.h"
 #include "ProgramModule.h"
+#include "Snapshots.h"
 #include "TestSupport.h"
 #include "WordStore.h"
 
@@ -57,6 +58,20 @@ bool makeDatabase(const QString& file, const QMap<QString, QList<QPair<QString, 
     return ok;
 }
 
+QByteArray bytesOf(const QString& file)
+{
+    QFile read(file);
+    return read.open(QIODevice::ReadOnly) ? read.readAll() : QByteArray();
+}
+
+// The page of the first unit table overwritten, the file's header kept: quick_check fails.
+bool damage(const QString& database)
+{
+    QFile file(database);
+    return file.open(QIODevice::ReadWrite) && file.size() > 8192 && file.seek(4096) &&
+           file.write(QByteArray(4096, 'x')) == 4096;
+}
+
 template <typename T = QWidget> T* control(QWidget* window, const char* name)
 {
     return window ? window->findChild<T*>(QLatin1String(name)) : nullptr;
@@ -80,6 +95,8 @@ private slots:
     void recordThatCannotBeSaved();
     void errorBookEntryWaitsForTheBook();
     void eventsLostAtTheEndAreSaid();
+    void damagedWordDatabaseAtStart_data();
+    void damagedWordDatabaseAtStart();
 };
 
 void TestVokabo::wholeUnitThroughTheWindows()
@@ -494,6 +511,76 @@ void TestVokabo::eventsLostAtTheEndAreSaid()
     QVERIFY2(messages.shown[1].text.startsWith(QStringLiteral("学习记录无法保存：")) &&
                  messages.shown[1].text.contains(QStringLiteral("History.db.journal")),
              qPrintable(messages.shown[1].text));
+}
+
+void TestVokabo::damagedWordDatabaseAtStart_data()
+{
+    QTest::addColumn<bool>("snapshot");
+    QTest::addColumn<bool>("accept");
+    // What comes first: the menu window's paint, a unit opened or a key pressed before it.
+    QTest::addColumn<QString>("first");
+    QTest::newRow("restored") << true << true << "paint";
+    QTest::newRow("restored before a unit opens") << true << true << "unit";
+    QTest::newRow("restored before a key is taken") << true << true << "key";
+    QTest::newRow("declined") << true << false << "paint";
+    QTest::newRow("no snapshot") << false << true << "paint";
+}
+
+void TestVokabo::damagedWordDatabaseAtStart()
+{
+    QFETCH(bool, snapshot);
+    QFETCH(bool, accept);
+    QFETCH(QString, first);
+    QTemporaryDir dir;
+    const QString database = WordStore::databasePath(dir.path());
+    QVERIFY(makeDatabase(
+        database, {{"word1", {{"苹果", "apple"}, {"香蕉", "banana"}}}, {"word5", {{"老虎", "tiger"}}}}));
+    if (snapshot) {
+        QVERIFY(!Snapshots::take(dir.path(), Now.date().addDays(-3)));
+        QVERIFY(!Snapshots::take(dir.path(), Now.date().addDays(-1)));
+        // The newest snapshot's copy is damaged too: the one before it is offered.
+        QVERIFY(damage(QDir(Snapshots::folder(dir.path())).filePath("2024-03-19/MyDatas.db")));
+    }
+    QVERIFY(damage(database));
+    const QByteArray damaged = bytesOf(database);
+
+    RecordingMessenger messages;
+    messages.answer = accept;
+    FixedClock clock;
+    AppShell shell(dir.path(), messages, clock);
+    shell.start();
+    shell.checkFilesOnceShown(messages);
+    if (first == "unit")
+        shell.OpenUnit("11", "word1");
+    else if (first == "key")
+        QTest::keyClick(&shell.menuWindow(), Qt::Key_A);
+    else
+        QTRY_VERIFY(!messages.asked.isEmpty() || !messages.shown.isEmpty());
+
+    const QString kept = database + ".damaged-2024-03-20";
+    const bool restored = snapshot && accept;
+    QCOMPARE(messages.asked.size(), snapshot ? 1 : 0);
+    if (snapshot)
+        QVERIFY2(messages.asked[0].text.contains("2024-03-17") &&
+                     messages.asked[0].text.contains("MyDatas.db.damaged-2024-03-20"),
+                 qPrintable(messages.asked[0].text));
+    if (!restored) {
+        QCOMPARE(messages.shown.size(), 1);
+        QVERIFY2(messages.shown[0].text.contains(snapshot ? "已损坏，没有改动" : "没有可以用来恢复的快照"),
+                 qPrintable(messages.shown[0].text));
+        QCOMPARE(bytesOf(database), damaged);
+        QVERIFY(!QFileInfo::exists(kept));
+        return;
+    }
+    QCOMPARE(bytesOf(kept), damaged);
+    const auto problems = Snapshots::problems(database);
+    QVERIFY(std::holds_alternative<QStringList>(problems) && std::get<QStringList>(problems).isEmpty());
+    if (first != "unit")
+        shell.OpenUnit("11", "word1");
+    QVERIFY(shell.studyWindow() && shell.studyWindow()->isVisible());
+    QTest::mouseClick(control(shell.studyWindow(), "Command5"), Qt::LeftButton);
+    QCOMPARE(control<QLabel>(shell.studyWindow(), "Label4")->text(), QStringLiteral("苹果"));
+    QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.texts().join('\n')));
 }
 
 QTEST_MAIN(TestVokabo)

@@ -1,5 +1,8 @@
+#include "SettingsFile.h"
+#include "Snapshots.h"
 #include "TestSupport.h"
 
+#include <QLockFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -54,7 +57,9 @@ private slots:
         QStringList syntax{
             "create [options] [DB]", "import [options] DB UNIT FILE", "export [options] DB UNIT [FILE]",
             "list [options] [DB]",   "check [options] [DB]",          "import-all [options] DB DIR"};
-        syntax << "import-mdb [options] OLD.mdb DB";
+        syntax << "import-mdb [options] OLD.mdb DB"
+               << "snapshots [options] DIR"
+               << "restore [options] DIR DATE";
         for (const QString& usage : syntax) {
             const QString command = usage.section(u' ', 0, 0);
             const QString line = "Usage: vokabo-words " + usage + '\n';
@@ -80,6 +85,8 @@ private slots:
                                   << "'word21' is not a unit";
         QTest::newRow("bad format") << QStringList{"import", "a.db", "23", "-", "--format", "xls"} << 2 << ""
                                     << "--format takes csv or tsv";
+        QTest::newRow("bad date") << QStringList{"restore", ".", "2026-3-8"} << 2 << ""
+                                  << "'2026-3-8' is not a date";
         QTest::newRow("default database missing") << QStringList{"check"} << 1 << ""
                                                   << "MyDatas.db does not exist";
     }
@@ -184,6 +191,64 @@ private slots:
         QCOMPARE(exported.exitCode, 0);
         QCOMPARE(exported.out, "\t冰\nsmile\t微笑\n");
         QCOMPARE(exported.err, "unit 23 (word7) row 1, english: Null\n");
+    }
+
+    // A data folder's snapshots listed with their check, and one put back in place; not while a Vokabo
+    // holds the folder, nor from a damaged copy.
+    void snapshotsListedAndRestored()
+    {
+        QTemporaryDir dir;
+        const QDir data(dir.path());
+        QCOMPARE(run({"create"}, dir.path()).exitCode, 0);
+        QCOMPARE(run({"import", "MyDatas.db", "23", "-"}, dir.path(), "ice,冰\nsmile,微笑\n").exitCode, 0);
+        QVERIFY(mdlINI(dir.path()).WriteIniValue("LastDate", "23", "2026/3/8 10:00:00"));
+        QVERIFY(!Snapshots::take(dir.path(), QDate(2026, 3, 8)));
+        QVERIFY(!Snapshots::take(dir.path(), QDate(2026, 3, 9)));
+        QFile damaged(data.filePath("snapshots/2026-03-09/MyDatas.db"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(4096, 'x')) == 4096);
+        damaged.close();
+
+        const Run listed = run({"snapshots", dir.path()}, dir.path());
+        QCOMPARE(listed.exitCode, 1);
+        const auto size = [&](const QString& file) { return QFileInfo(data.filePath(file)).size(); };
+        QCOMPARE(listed.out, QStringLiteral("2026-03-09\tMyDatas.db\t4096\tdamaged\n"
+                                            "2026-03-09\tSyset.ini\t%1\t-\n"
+                                            "2026-03-08\tMyDatas.db\t%2\tok\n"
+                                            "2026-03-08\tSyset.ini\t%1\t-\n")
+                                 .arg(size("Syset.ini"))
+                                 .arg(size("snapshots/2026-03-08/MyDatas.db")));
+        QVERIFY2(listed.err.contains("2026-03-09/MyDatas.db: file is not a database"),
+                 qPrintable(listed.err));
+
+        QCOMPARE(run({"import", "--replace", "MyDatas.db", "23", "-"}, dir.path(), "sun,太阳\n").exitCode, 0);
+        QVERIFY(mdlINI(dir.path()).WriteIniValue("LastDate", "23", "2026/3/10 10:00:00"));
+        const auto unchanged = [&] {
+            return run({"export", "MyDatas.db", "23"}, dir.path()).out == "sun\t太阳\n" &&
+                   data.entryList({"*.replaced-*"}).isEmpty();
+        };
+        {
+            QLockFile running(data.filePath(".vokabo.lock"));
+            QVERIFY(running.tryLock(0));
+            const Run refused = run({"restore", dir.path(), "2026-03-08"}, dir.path());
+            QCOMPARE(refused.exitCode, 1);
+            QVERIFY2(refused.err.contains("quit it first"), qPrintable(refused.err));
+            QVERIFY(unchanged());
+        }
+        const Run fromDamaged = run({"restore", dir.path(), "2026-03-09"}, dir.path());
+        QCOMPARE(fromDamaged.exitCode, 1);
+        QVERIFY2(fromDamaged.err.contains("fails quick_check"), qPrintable(fromDamaged.err));
+        QVERIFY(unchanged());
+
+        const Run restored = run({"restore", dir.path(), "2026-03-08"}, dir.path());
+        QCOMPARE(restored.exitCode, 0);
+        QCOMPARE(run({"export", "MyDatas.db", "23"}, dir.path()).out, "ice\t冰\nsmile\t微笑\n");
+        QCOMPARE(mdlINI(dir.path()).ReadIniValue("LastDate", "23"), "2026/3/8 10:00:00");
+        const QStringList kept = data.entryList({"*.replaced-*"});
+        QCOMPARE(kept.size(), 2);
+        const QRegularExpression keptName(R"(^(MyDatas\.db|Syset\.ini)\.replaced-\d{4}-\d\d-\d\d-\d{6}$)");
+        for (const QString& name : kept)
+            QVERIFY2(keptName.match(name).hasMatch(), qPrintable(name));
+        QCOMPARE(run({"export", kept.filter("MyDatas.db").value(0), "23"}, dir.path()).out, "sun\t太阳\n");
     }
 
     // A file that cannot be written whole is not put in place.
