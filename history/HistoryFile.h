@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@ class QSqlError;
 class QSqlQuery;
 class SqlConnection;
 struct LearningStatistics;
+struct WordEventLog;
 
 // An event with what it did to the error book: one unit of writing.
 struct HistoryWrite {
@@ -64,6 +66,9 @@ public:
     // The figures of the statistics window: answers per day from `firstDay` on, and the `mostMissed`
     // words missed most often.
     Result<LearningStatistics> readStatistics(const QDate& firstDay, int mostMissed) const;
+    // Every word event, in time order: what the review schedule is replayed from. Stops early, with a
+    // failure, once `cancelled` is set.
+    Result<WordEventLog> readWordEvents(const std::atomic<bool>* cancelled = nullptr) const;
 
     QString file() const { return file_; }
 
@@ -73,6 +78,7 @@ private:
     HistoryFile(std::unique_ptr<SqlConnection> connection, QString file);
     // A failure of a statement, worded for the learner.
     Failure failure(const QString& what, const QSqlError& error) const;
+    std::optional<Failure> upgradeFromVersion1();
     std::optional<Failure> writeOne(const HistoryWrite& write);
     std::variant<qint64, Failure> wordId(const DrillWord& word);
     std::optional<Failure> run(QSqlQuery& query, const QVariantList& values, const QString& what);
