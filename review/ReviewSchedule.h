@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -62,6 +63,11 @@ struct WordSchedule {
 // when it never graded. Nothing else is kept, so two machines' records merged in time order replay to
 // the one schedule.
 [[nodiscard]] std::optional<WordSchedule> replay(std::span<const WordEvent> events, const MemoryModel& model);
+// replay(), showing `observe` each review with the schedule before it: none for the word's first review
+// and for its first after a deletion.
+using ReviewObserver = std::function<void(const Review& review, const std::optional<WordSchedule>& before)>;
+[[nodiscard]] std::optional<WordSchedule> replay(std::span<const WordEvent> events, const MemoryModel& model,
+                                                 const ReviewObserver& observe);
 
 // A word of today's review drill.
 struct DueWord {

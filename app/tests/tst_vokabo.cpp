@@ -345,7 +345,7 @@ void TestVokabo::errorBookFromTheMenu()
     shell.start();
     Form2& menu = shell.menuWindow();
     QVERIFY(QTest::qWaitForWindowActive(&menu));
-    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（0个） (disabled)", "学习统计"}));
+    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（0个） (disabled)", "今日复习（0个） (disabled)", "学习统计"}));
     QTest::keyClick(&menu, Qt::Key_F5);
     QCOMPARE(messages.shown.takeLast().text, QStringLiteral("错题本是空的"));
 
@@ -366,7 +366,7 @@ void TestVokabo::errorBookFromTheMenu()
     const QString completed = mdlINI(dir.path()).ReadIniValue("LastDate", "11");
     QTest::mouseClick(control(study, "Command8"), Qt::LeftButton);
     QVERIFY(QTest::qWaitForWindowActive(&menu));
-    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（3个）", "学习统计"}));
+    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（3个）", "今日复习（0个） (disabled)", "学习统计"}));
 
     // Two clean drills of the error book, a day later, empty it and leave the unit's date alone.
     clock.moment = Now.addDays(1);
@@ -389,7 +389,7 @@ void TestVokabo::errorBookFromTheMenu()
         QVERIFY(QTest::qWaitForWindowActive(&menu));
     }
     QCOMPARE(mdlINI(dir.path()).ReadIniValue("LastDate", "11"), completed);
-    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（0个） (disabled)", "学习统计"}));
+    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（0个） (disabled)", "今日复习（0个） (disabled)", "学习统计"}));
     QTest::keyClick(&menu, Qt::Key_F5);
     QCOMPARE(messages.shown.takeLast().text, QStringLiteral("错题本是空的"));
 
@@ -466,8 +466,8 @@ void TestVokabo::errorBookEntryWaitsForTheBook()
         whileReading = first;
         holder.close();
     });
-    QCOMPARE(whileReading, QStringList({"复习错题本（读取中…） (disabled)", "学习统计"}));
-    QCOMPARE(entries, QStringList({"复习错题本（1个）", "学习统计"})); // in the menu still open
+    QCOMPARE(whileReading, QStringList({"复习错题本（读取中…） (disabled)", "今日复习（读取中…） (disabled)", "学习统计"}));
+    QCOMPARE(entries, QStringList({"复习错题本（1个）", "今日复习（0个） (disabled)", "学习统计"})); // in the menu still open
     QVERIFY(messages.shown.isEmpty());
     holder = QSqlDatabase();
     QSqlDatabase::removeDatabase("holder");
