@@ -54,7 +54,7 @@ private slots:
         QStringList syntax{
             "create [options] [DB]", "import [options] DB UNIT FILE", "export [options] DB UNIT [FILE]",
             "list [options] [DB]",   "check [options] [DB]",          "import-all [options] DB DIR"};
-        syntax << "import-mdb [options] OLD.mdb DB";
+        syntax << "import-mdb [options] OLD.mdb DB" << "due [options] DATA_DIR";
         for (const QString& usage : syntax) {
             const QString command = usage.section(u' ', 0, 0);
             const QString line = "Usage: vokabo-words " + usage + '\n';
@@ -82,6 +82,10 @@ private slots:
                                     << "--format takes csv or tsv";
         QTest::newRow("default database missing") << QStringList{"check"} << 1 << ""
                                                   << "MyDatas.db does not exist";
+        QTest::newRow("due: not a day") << QStringList{"due", ".", "--at", "2027-02-30"} << 2 << ""
+                                        << "--at takes a day as YYYY-MM-DD, not '2027-02-30'";
+        QTest::newRow("due: not a data folder") << QStringList{"due", "."} << 1 << ""
+                                                << "holds no MyDatas.db";
     }
 
     void answersArguments()
