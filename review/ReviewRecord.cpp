@@ -73,27 +73,42 @@ int ReviewRecord::dueReviewsOn(const QDate& day) const
     return found == dueReviews.end() ? 0 : found->second.due;
 }
 
-std::optional<ReviewRecord> replayRecord(const WordEventLog& log, const MemoryModel& model,
-                                         const std::atomic<bool>* cancelled)
+EventsByWord eventsByWord(const WordEventLog& log)
 {
-    // The events grouped by word, each word's in time order: one pass to count, one to place.
+    // One pass to count each word's events, one to place them.
     const size_t wordCount = log.words.size();
-    std::vector<size_t> start(wordCount + 1, 0);
+    EventsByWord grouped;
+    grouped.starts.assign(wordCount + 1, 0);
     for (const RecordedWordEvent& event : log.events)
-        ++start[size_t(event.word) + 1];
+        ++grouped.starts[size_t(event.word) + 1];
     for (size_t w = 0; w < wordCount; ++w)
-        start[w + 1] += start[w];
-    std::vector<WordEvent> events(log.events.size());
-    std::vector<size_t> next(start.begin(), start.end() - 1);
+        grouped.starts[w + 1] += grouped.starts[w];
+    grouped.events.resize(log.events.size());
+    std::vector<size_t> next(grouped.starts.begin(), grouped.starts.end() - 1);
     for (const RecordedWordEvent& recorded : log.events) {
-        WordEvent& event = events[next[size_t(recorded.word)]++];
+        WordEvent& event = grouped.events[next[size_t(recorded.word)]++];
         event.at = recorded.at;
         event.kind = wordEventKind(recorded);
         event.answerShown = recorded.answerShown; // practice mode shows every answer
         event.responseMs = recorded.responseMs;
         event.drill = wordEventDrill(recorded.drill);
     }
+    PPS cipher;
+    for (size_t w = 0; w < wordCount; ++w) {
+        if (grouped.starts[w] == grouped.starts[w + 1])
+            continue;
+        const QByteArray& answer = log.words[w].answer;
+        const auto letters = int(textShown(cipher, QString::fromLatin1(answer.toHex())).size());
+        for (size_t e = grouped.starts[w]; e < grouped.starts[w + 1]; ++e)
+            grouped.events[e].answerLetters = letters;
+    }
+    return grouped;
+}
 
+std::optional<ReviewRecord> replayRecord(const WordEventLog& log, const MemoryModel& model,
+                                         const std::atomic<bool>* cancelled)
+{
+    const EventsByWord grouped = eventsByWord(log);
     ReviewRecord record;
     std::unordered_map<qint64, DueReviews> dueReviews;
     const ReviewObserver observe = [&](const Review& review, const std::optional<WordSchedule>& before) {
@@ -103,19 +118,10 @@ std::optional<ReviewRecord> replayRecord(const WordEventLog& log, const MemoryMo
             day.recalled += review.grade == Grade::Again ? 0 : 1;
         }
     };
-    PPS cipher;
-    for (size_t w = 0; w < wordCount; ++w) {
+    for (size_t w = 0; w < log.words.size(); ++w) {
         if (cancelled && cancelled->load())
             return std::nullopt;
-        const std::span<WordEvent> own(events.data() + start[w], start[w + 1] - start[w]);
-        if (own.empty())
-            continue;
-        const auto letters = int(
-            textShown(cipher, QString::fromLatin1(log.words[w].answer.toHex(), log.words[w].answer.size() * 2))
-                .size());
-        for (WordEvent& event : own)
-            event.answerLetters = letters;
-        if (const std::optional<WordSchedule> schedule = replay(own, model, observe))
+        if (const std::optional<WordSchedule> schedule = replay(grouped.of(w), model, observe))
             record.words.push_back({log.words[w], *schedule});
     }
     for (const auto& [day, reviews] : dueReviews)

@@ -46,8 +46,19 @@ struct ReviewRecord {
     int dueReviewsOn(const QDate& day) const;
 };
 
-// Replays every word's events (the answer's length, for the slow rule, comes from decoding it). No value
-// when `cancelled` was set before the end.
+// The word events of a log as the schedule reads them: grouped by word, each word's in time order, with
+// the length of the word's answer (decoded from its key) for the slow rule.
+struct EventsByWord {
+    std::vector<WordEvent> events;
+    std::vector<size_t> starts; // word w's events are from starts[w] to starts[w + 1]
+    std::span<const WordEvent> of(size_t word) const
+    {
+        return std::span(events).subspan(starts[word], starts[word + 1] - starts[word]);
+    }
+};
+EventsByWord eventsByWord(const WordEventLog& log);
+
+// Replays every word's events. No value when `cancelled` was set before the end.
 std::optional<ReviewRecord> replayRecord(const WordEventLog& log, const MemoryModel& model,
                                          const std::atomic<bool>* cancelled = nullptr);
 
