@@ -17,8 +17,8 @@ void collectReviews(StatisticsData& data, const ReviewState& reviews)
         if (day < StatisticsData::ForecastDays)
             ++data.duePerDay[size_t(day)];
     }
-    for (auto day = reviews.record.dueReviews.lower_bound(data.firstDay); day != reviews.record.dueReviews.end();
-         ++day) {
+    for (auto day = reviews.record.dueReviews.lower_bound(data.firstDay);
+         day != reviews.record.dueReviews.end(); ++day) {
         const QDate monday = day->first.addDays(1 - day->first.dayOfWeek());
         if (data.retention.empty() || data.retention.back().monday != monday)
             data.retention.push_back({monday, 0, 0});

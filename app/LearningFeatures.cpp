@@ -207,7 +207,8 @@ void LearningFeatures::showMenu(const QPoint& position)
     review->setObjectName(QStringLiteral("reviewAction"));
     review->setShortcut(QKeySequence(Qt::Key_F7));
     describeReviewEntry(*review);
-    connect(schedule_.get(), &ScheduleReader::ready, review, [this, review] { describeReviewEntry(*review); });
+    connect(schedule_.get(), &ScheduleReader::ready, review,
+            [this, review] { describeReviewEntry(*review); });
     QAction* statistics = menu.addAction(QStringLiteral("学习统计"));
     statistics->setObjectName(QStringLiteral("statisticsAction"));
     statistics->setShortcut(QKeySequence(Qt::Key_F6));

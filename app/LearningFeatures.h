@@ -73,7 +73,7 @@ private:
     std::unique_ptr<LearningRecord> record_;
     std::optional<ReviewSettings> reviewSettings_; // read at the first need
     std::unique_ptr<ScheduleReader> schedule_;
-    bool scheduleStale_ = true;       // events have come since the schedule was read
+    bool scheduleStale_ = true;           // events have come since the schedule was read
     bool scheduleWaitsForRecord_ = false; // to be read once the record has written what it holds
     QLibrary statisticsModule_;
     std::unique_ptr<StatisticsView> statistics_;

@@ -12,7 +12,8 @@ struct ScheduleReader::Shared {
 };
 
 ScheduleReader::ScheduleReader(QString applicationDirectory, const MemoryModel& model)
-    : applicationDirectory_(std::move(applicationDirectory)), model_(model), shared_(std::make_shared<Shared>())
+    : applicationDirectory_(std::move(applicationDirectory)), model_(model),
+      shared_(std::make_shared<Shared>())
 {
     shared_->owner = this;
 }
@@ -44,10 +45,12 @@ void ScheduleReader::start()
     reading_ = true;
     readAgain_ = false;
     thread_ = std::thread([shared = shared_, directory = applicationDirectory_, model = model_] {
-        auto read = std::make_shared<Result<ReviewState>>(readReviewState(directory, model, &shared->cancelled));
+        auto read =
+            std::make_shared<Result<ReviewState>>(readReviewState(directory, model, &shared->cancelled));
         std::lock_guard lock(shared->mutex);
         if (ScheduleReader* owner = shared->owner)
-            QMetaObject::invokeMethod(owner, [owner, read] { owner->take(std::move(*read)); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                owner, [owner, read] { owner->take(std::move(*read)); }, Qt::QueuedConnection);
     });
 }
 

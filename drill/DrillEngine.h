@@ -22,13 +22,13 @@ inline const QString TickedCaption = QStringLiteral("填写正确后将删除此
 
 // What the study window shows of a drill.
 struct StudyView {
-    QString prompt;              // the Chinese meaning
-    QString answer;              // the English word to type
-    bool answerShown = false;    // the answer with its caption
-    QString progress;            // "当前单元中共有 20 个单词,当前为 第  1 个"
-    QString drillName;           // what a drill that is not a unit is: "错题本", "今日复习"; empty for a unit
-    QString drillSummary;        // "错题本：2 个单词"; empty for a unit
-    QString accuracy;            // "正确率是88%"
+    QString prompt;           // the Chinese meaning
+    QString answer;           // the English word to type
+    bool answerShown = false; // the answer with its caption
+    QString progress;         // "当前单元中共有 20 个单词,当前为 第  1 个"
+    QString drillName;    // what a drill that is not a unit is: "错题本", "今日复习"; empty for a unit
+    QString drillSummary; // "错题本：2 个单词"; empty for a unit
+    QString accuracy;     // "正确率是88%"
     bool accuracyShown = true;   // in test mode
     QString typed;               // what the learner has typed
     bool masteredTicked = false; // "delete this word once it is typed correctly"

@@ -32,8 +32,8 @@ struct DrillEvent {
     QString unitCode; // empty in an error-book drill
     bool testMode = true;
     DrillWord word;
-    bool answerShown = false;      // the answer was on screen when the word was typed, passed over or revealed
-    bool spoken = false;           // revealed by hearing it
+    bool answerShown = false; // the answer was on screen when the word was typed, passed over or revealed
+    bool spoken = false;      // revealed by hearing it
     std::optional<int> responseMs; // an answer's time from the word shown to the correct entry
     std::optional<int> accuracy;   // none when no word was left to measure against
 };

@@ -9,8 +9,8 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTimeZone>
 #include <QStorageInfo>
+#include <QTimeZone>
 
 namespace {
 
@@ -531,10 +531,10 @@ Result<LearningStatistics> HistoryFile::readStatistics(const QDate& firstDay, in
                                 "kind FROM drill WHERE completed IS NOT NULL AND tested = 1 "
                                 "AND accuracy IS NOT NULL ORDER BY completed"),
                  {}, [&] {
-                     statistics.testDrills.push_back(
-                         {utcMoment(query.value(0).toLongLong()),
-                          QDate::fromJulianDay(query.value(1).toLongLong()), query.value(2).toString(),
-                          query.value(3).toInt(), drillOfCode(query.value(4).toInt())});
+                     statistics.testDrills.push_back({utcMoment(query.value(0).toLongLong()),
+                                                      QDate::fromJulianDay(query.value(1).toLongLong()),
+                                                      query.value(2).toString(), query.value(3).toInt(),
+                                                      drillOfCode(query.value(4).toInt())});
                  }))
         return *failed;
     if (auto failed =
@@ -569,7 +569,8 @@ Result<WordEventLog> HistoryFile::readWordEvents(const std::atomic<bool>* cancel
     QSqlQuery query(connection_->database());
     query.setForwardOnly(true);
     const QString what = QStringLiteral("reading the word events");
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'event'")) || !query.next())
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'event'")) ||
+        !query.next())
         return failure(what, query.lastError());
     if (query.value(0).toInt() == 0)
         return log; // created, never written

@@ -62,7 +62,8 @@ ReviewSettings readReviewSettings(const SettingsFile& settings)
             read.dailyLimit = limit;
         else
             qCWarning(lcSettings, "settings: [Review] DailyLimit=%s is not from 1 to %d; %d is used",
-                      qUtf8Printable(text), ReviewSettings::MaximumDailyLimit, ReviewSettings::DefaultDailyLimit);
+                      qUtf8Printable(text), ReviewSettings::MaximumDailyLimit,
+                      ReviewSettings::DefaultDailyLimit);
     }
     return read;
 }

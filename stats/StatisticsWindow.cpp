@@ -32,12 +32,12 @@ namespace {
 
 // The five levels, then the error book and today's reviews, each a line of the accuracy chart.
 constexpr int Lines = 7;
-const QString LineNames[Lines] = {QStringLiteral("一级"), QStringLiteral("二级"), QStringLiteral("三级"),
-                                  QStringLiteral("四级"), QStringLiteral("五级"), QStringLiteral("错题本"),
+const QString LineNames[Lines] = {QStringLiteral("一级"),    QStringLiteral("二级"), QStringLiteral("三级"),
+                                  QStringLiteral("四级"),    QStringLiteral("五级"), QStringLiteral("错题本"),
                                   QStringLiteral("今日复习")};
-const QColor LineColours[Lines] = {QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e), QColor(0x2c, 0xa0, 0x2c),
-                                   QColor(0xd6, 0x27, 0x28), QColor(0x94, 0x67, 0xbd), QColor(0x7f, 0x7f, 0x7f),
-                                   QColor(0x17, 0xbe, 0xcf)};
+const QColor LineColours[Lines] = {
+    QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e), QColor(0x2c, 0xa0, 0x2c), QColor(0xd6, 0x27, 0x28),
+    QColor(0x94, 0x67, 0xbd), QColor(0x7f, 0x7f, 0x7f), QColor(0x17, 0xbe, 0xcf)};
 constexpr int ErrorBookLine = 5;
 constexpr int ReviewLine = 6;
 
@@ -405,7 +405,8 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
             continue;
         }
         for (const StatisticsData::TestDrill* drill : lines[line]) {
-            const QString what = drill->unitCode.isEmpty() ? LineNames[line] : captions.value(drill->unitCode);
+            const QString what =
+                drill->unitCode.isEmpty() ? LineNames[line] : captions.value(drill->unitCode);
             points[line].append(
                 {QPointF(qreal(drill->completed.toMSecsSinceEpoch()), drill->accuracy),
                  QStringLiteral("%1 %2 %3：正确率 %4%")
@@ -471,7 +472,8 @@ void StatisticsWindow::showForecast(const StatisticsData& data)
     clearChart(*forecastView_);
     const int total = std::accumulate(data.duePerDay.begin(), data.duePerDay.end(), 0);
     if (!data.reviewsRead || total == 0) {
-        forecastNote_->setText(data.reviewsRead ? QStringLiteral("今后30天没有要复习的单词。") : ScheduleBeingRead);
+        forecastNote_->setText(data.reviewsRead ? QStringLiteral("今后30天没有要复习的单词。")
+                                                : ScheduleBeingRead);
         forecast_->setCurrentIndex(0);
         return;
     }
@@ -499,8 +501,8 @@ void StatisticsWindow::showForecast(const StatisticsData& data)
     days->setRange(-0.5, StatisticsData::ForecastDays - 0.5);
     days->setStartValue(-0.5);
     for (int day = 0; day < StatisticsData::ForecastDays; day += 7)
-        days->append(day == 0 ? QStringLiteral("今天") : data.today.addDays(day).toString(QStringLiteral("M/d")),
-                     day);
+        days->append(
+            day == 0 ? QStringLiteral("今天") : data.today.addDays(day).toString(QStringLiteral("M/d")), day);
     auto* count = new QValueAxis;
     count->setRange(0, std::max(4, most + (most + 9) / 10));
     count->setLabelFormat(QStringLiteral("%d"));
@@ -519,7 +521,8 @@ void StatisticsWindow::showRetention(const StatisticsData& data)
     const long target = std::lround(data.targetRetention * 100);
     retentionBox_->setTitle(QStringLiteral("每周复习的记忆保持率（目标 %1%）").arg(target));
     if (!data.reviewsRead || data.retention.empty()) {
-        retentionNote_->setText(data.reviewsRead ? QStringLiteral("最近26周还没有到期的复习。") : ScheduleBeingRead);
+        retentionNote_->setText(data.reviewsRead ? QStringLiteral("最近26周还没有到期的复习。")
+                                                 : ScheduleBeingRead);
         retention_->setCurrentIndex(0);
         return;
     }

@@ -253,7 +253,8 @@ int runDue(const QCommandLineParser& parser, const QStringList& arguments)
     if (parser.isSet(QStringLiteral("at"))) {
         day = QDate::fromString(parser.value(QStringLiteral("at")), QStringLiteral("yyyy-MM-dd"));
         if (!day.isValid()) {
-            tell(QStringLiteral("--at takes a day as YYYY-MM-DD, not '%1'").arg(parser.value(QStringLiteral("at"))));
+            tell(QStringLiteral("--at takes a day as YYYY-MM-DD, not '%1'")
+                     .arg(parser.value(QStringLiteral("at"))));
             return WrongUsage;
         }
     }

@@ -348,7 +348,8 @@ void TestVokabo::errorBookFromTheMenu()
     shell.start();
     Form2& menu = shell.menuWindow();
     QVERIFY(QTest::qWaitForWindowActive(&menu));
-    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（0个） (disabled)", "今日复习（0个） (disabled)", "学习统计"}));
+    QCOMPARE(rightClickMenu(menu),
+             QStringList({"复习错题本（0个） (disabled)", "今日复习（0个） (disabled)", "学习统计"}));
     QTest::keyClick(&menu, Qt::Key_F5);
     QCOMPARE(messages.shown.takeLast().text, QStringLiteral("错题本是空的"));
 
@@ -369,7 +370,8 @@ void TestVokabo::errorBookFromTheMenu()
     const QString completed = mdlINI(dir.path()).ReadIniValue("LastDate", "11");
     QTest::mouseClick(control(study, "Command8"), Qt::LeftButton);
     QVERIFY(QTest::qWaitForWindowActive(&menu));
-    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（3个）", "今日复习（0个） (disabled)", "学习统计"}));
+    QCOMPARE(rightClickMenu(menu),
+             QStringList({"复习错题本（3个）", "今日复习（0个） (disabled)", "学习统计"}));
 
     // Two clean drills of the error book, a day later, empty it and leave the unit's date alone.
     clock.moment = Now.addDays(1);
@@ -392,7 +394,8 @@ void TestVokabo::errorBookFromTheMenu()
         QVERIFY(QTest::qWaitForWindowActive(&menu));
     }
     QCOMPARE(mdlINI(dir.path()).ReadIniValue("LastDate", "11"), completed);
-    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（0个） (disabled)", "今日复习（0个） (disabled)", "学习统计"}));
+    QCOMPARE(rightClickMenu(menu),
+             QStringList({"复习错题本（0个） (disabled)", "今日复习（0个） (disabled)", "学习统计"}));
     QTest::keyClick(&menu, Qt::Key_F5);
     QCOMPARE(messages.shown.takeLast().text, QStringLiteral("错题本是空的"));
 
@@ -469,8 +472,10 @@ void TestVokabo::errorBookEntryWaitsForTheBook()
         whileReading = first;
         holder.close();
     });
-    QCOMPARE(whileReading, QStringList({"复习错题本（读取中…） (disabled)", "今日复习（读取中…） (disabled)", "学习统计"}));
-    QCOMPARE(entries, QStringList({"复习错题本（1个）", "今日复习（0个） (disabled)", "学习统计"})); // in the menu still open
+    QCOMPARE(whileReading,
+             QStringList({"复习错题本（读取中…） (disabled)", "今日复习（读取中…） (disabled)", "学习统计"}));
+    QCOMPARE(entries, QStringList({"复习错题本（1个）", "今日复习（0个） (disabled)",
+                                   "学习统计"})); // in the menu still open
     QVERIFY(messages.shown.isEmpty());
     holder = QSqlDatabase();
     QSqlDatabase::removeDatabase("holder");
@@ -506,7 +511,8 @@ void TestVokabo::reviewsFollowTheFirstDrill()
     QVERIFY(makeDatabase(WordStore::databasePath(dir.path()),
                          {{"word1", {{"苹果", "apple"}, {"香蕉", "banana"}, {"樱桃", "cherry"}}}}));
     const MemoryModel model;
-    const MemoryModel::AfterReview again = model.firstReview(Grade::Again), hard = model.firstReview(Grade::Hard),
+    const MemoryModel::AfterReview again = model.firstReview(Grade::Again),
+                                   hard = model.firstReview(Grade::Hard),
                                    good = model.firstReview(Grade::Good);
     QCOMPARE(again.interval, 1);
     QVERIFY(again.interval < hard.interval && hard.interval < good.interval);
@@ -561,7 +567,8 @@ void TestVokabo::reviewsFollowTheFirstDrill()
         tool.start(QStringLiteral(VOKABO_WORDS), {"due", dir.path(), "--at", date.toString(Qt::ISODate)});
         QVERIFY(tool.waitForFinished(30000));
         QCOMPARE(tool.exitCode(), 0);
-        QStringList printed = QString::fromUtf8(tool.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        QStringList printed =
+            QString::fromUtf8(tool.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
         for (QString& line : printed) {
             QStringList fields = line.split(u'\t');
             QCOMPARE(fields.size(), 7);

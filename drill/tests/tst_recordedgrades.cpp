@@ -43,24 +43,44 @@ private slots:
         // Script: s Start, a an answer after 2 s, A one after 10 s (slow for five letters: 4.5 s), n pass
         // over after 1 s, g give up after 1 s, j Ctrl+J after 1 s, d an answer after 2 s with the mastered
         // box ticked, p practice mode, t test mode, + the next day.
-        QTest::newRow("answered, passed, revealed")
-            << "unit" << "sanga" << "a1:2000 p2 r3 a3*:3000" << "word1 0 Good; word2 0 Again; word3 0 Again";
-        QTest::newRow("heard before typing")
-            << "unit" << "sjaaa" << "r1j a1*:3000 a2:2000 a3:2000" << "word1 0 Again; word2 0 Good; word3 0 Good";
-        QTest::newRow("practice") << "unit" << "psana" << "a1*:2000 p2* a3*:2000" << "";
+        QTest::newRow("answered, passed, revealed") << "unit"
+                                                    << "sanga"
+                                                    << "a1:2000 p2 r3 a3*:3000"
+                                                    << "word1 0 Good; word2 0 Again; word3 0 Again";
+        QTest::newRow("heard before typing") << "unit"
+                                             << "sjaaa"
+                                             << "r1j a1*:3000 a2:2000 a3:2000"
+                                             << "word1 0 Again; word2 0 Good; word3 0 Good";
+        QTest::newRow("practice") << "unit"
+                                  << "psana"
+                                  << "a1*:2000 p2* a3*:2000"
+                                  << "";
         QTest::newRow("test mode from the second word, which keeps its answer on screen")
-            << "unit" << "psataa" << "a1*:2000 a2*:2000 a3:2000" << "word3 0 Good";
-        QTest::newRow("slow answer")
-            << "unit" << "sAaa" << "a1:10000 a2:2000 a3:2000" << "word1 0 Hard; word2 0 Good; word3 0 Good";
+            << "unit"
+            << "psataa"
+            << "a1*:2000 a2*:2000 a3:2000"
+            << "word3 0 Good";
+        QTest::newRow("slow answer") << "unit"
+                                     << "sAaa"
+                                     << "a1:10000 a2:2000 a3:2000"
+                                     << "word1 0 Hard; word2 0 Good; word3 0 Good";
         QTest::newRow("second meeting the same day, then the next day")
-            << "unit" << "saaasn+sn" << "a1:2000 a2:2000 a3:2000 p1 p1"
+            << "unit"
+            << "saaasn+sn"
+            << "a1:2000 a2:2000 a3:2000 p1 p1"
             << "word1 0 Good, 1 Again; word2 0 Good; word3 0 Good";
-        QTest::newRow("deleted as mastered")
-            << "unit" << "sdaa" << "a1:2000 d1 a2:2000 a3:2000" << "word2 0 Good; word3 0 Good";
-        QTest::newRow("error-book drill")
-            << "errorbook" << "snAa" << "p1 a2:10000 a3:2000" << "word1 0 Again; word2 0 Hard; word3 0 Good";
-        QTest::newRow("review drill")
-            << "review" << "sgaAd" << "r1 a1*:3000 a2:10000 a3:2000 d3" << "word1 0 Again; word2 0 Hard";
+        QTest::newRow("deleted as mastered") << "unit"
+                                             << "sdaa"
+                                             << "a1:2000 d1 a2:2000 a3:2000"
+                                             << "word2 0 Good; word3 0 Good";
+        QTest::newRow("error-book drill") << "errorbook"
+                                          << "snAa"
+                                          << "p1 a2:10000 a3:2000"
+                                          << "word1 0 Again; word2 0 Hard; word3 0 Good";
+        QTest::newRow("review drill") << "review"
+                                      << "sgaAd"
+                                      << "r1 a1*:3000 a2:10000 a3:2000 d3"
+                                      << "word1 0 Again; word2 0 Hard";
     }
     void engineRecordsWhatGrades()
     {
@@ -153,7 +173,9 @@ private slots:
         for (size_t word = 0; word < log.words.size(); ++word) {
             QStringList reviews;
             for (const Review& review : reviewsOf(byWord.of(word)))
-                reviews << QStringLiteral("%1 %2").arg(firstDay.daysTo(review.day)).arg(grades[int(review.grade)]);
+                reviews << QStringLiteral("%1 %2")
+                               .arg(firstDay.daysTo(review.day))
+                               .arg(grades[int(review.grade)]);
             if (!reviews.isEmpty())
                 graded << english(qsizetype(word)) + u' ' + reviews.join(QStringLiteral(", "));
         }

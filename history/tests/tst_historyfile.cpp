@@ -116,14 +116,16 @@ std::vector<HistoryWrite> aPassedWord(const QString& english)
 bool writeVersion1(const QString& file, const QVariant& drillTest, const QVariant& drillTested, int kind,
                    const QVariant& shown)
 {
-    const QString word = QStringLiteral("X'%1', X'%2'")
-                             .arg(QString::fromLatin1(fieldCiphertext(*encodeField(QStringLiteral("一"))).toHex()),
-                                  QString::fromLatin1(fieldCiphertext(*encodeField(QStringLiteral("one"))).toHex()));
+    const QString word =
+        QStringLiteral("X'%1', X'%2'")
+            .arg(QString::fromLatin1(fieldCiphertext(*encodeField(QStringLiteral("一"))).toHex()),
+                 QString::fromLatin1(fieldCiphertext(*encodeField(QStringLiteral("one"))).toHex()));
     const auto sql = [](const QVariant& value) {
         return value.isNull() ? QStringLiteral("NULL") : value.toString();
     };
     const QStringList statements = {
-        "CREATE TABLE drill (id INTEGER PRIMARY KEY, kind INTEGER NOT NULL, unit TEXT, test INTEGER NOT NULL, "
+        "CREATE TABLE drill (id INTEGER PRIMARY KEY, kind INTEGER NOT NULL, unit TEXT, test INTEGER NOT "
+        "NULL, "
         "started TEXT NOT NULL, completed TEXT, accuracy INTEGER, tested INTEGER)",
         "CREATE TABLE word (id INTEGER PRIMARY KEY, prompt BLOB NOT NULL, answer BLOB NOT NULL, "
         "misses INTEGER NOT NULL DEFAULT 0, UNIQUE (answer, prompt))",
@@ -133,10 +135,11 @@ bool writeVersion1(const QString& file, const QVariant& drillTest, const QVarian
         "CREATE TABLE error_book (word INTEGER PRIMARY KEY, unit_table TEXT, record INTEGER, "
         "streak INTEGER NOT NULL, since TEXT NOT NULL)",
         QStringLiteral("INSERT INTO word (id, prompt, answer) VALUES (1, %1)").arg(word),
-        drillTest.isNull() ? QStringLiteral("SELECT 1")
-                           : QStringLiteral("INSERT INTO drill VALUES (1, 0, '23', %1, '2026-03-09 09:00:00', "
-                                            "NULL, NULL, %2)")
-                                 .arg(sql(drillTest), sql(drillTested)),
+        drillTest.isNull()
+            ? QStringLiteral("SELECT 1")
+            : QStringLiteral("INSERT INTO drill VALUES (1, 0, '23', %1, '2026-03-09 09:00:00', "
+                             "NULL, NULL, %2)")
+                  .arg(sql(drillTest), sql(drillTested)),
         QStringLiteral("INSERT INTO event VALUES (1, %1, '2026-03-09 09:30:00', %2, 1, 'word7', 1, %3)")
             .arg(drillTest.isNull() ? QStringLiteral("NULL") : QStringLiteral("1"))
             .arg(kind)
@@ -197,10 +200,13 @@ private slots:
         QTest::addColumn<QString>("events"); // the kind's number (DrillEvent::Kind), then what else is known
         const QVariant none;
         QTest::newRow("answer, hidden") << QVariant(1) << QVariant(1) << 1 << QVariant(0) << true << "1";
-        QTest::newRow("answer, shown") << QVariant(0) << QVariant(0) << 1 << QVariant(1) << false << "1 shown";
+        QTest::newRow("answer, shown")
+            << QVariant(0) << QVariant(0) << 1 << QVariant(1) << false << "1 shown";
         QTest::newRow("pass in a test drill") << QVariant(1) << QVariant(1) << 2 << none << true << "2";
-        QTest::newRow("reveal in an unfinished test drill") << QVariant(1) << none << 3 << none << false << "3";
-        QTest::newRow("pass in a practice drill") << QVariant(0) << QVariant(0) << 2 << none << true << "2 shown";
+        QTest::newRow("reveal in an unfinished test drill")
+            << QVariant(1) << none << 3 << none << false << "3";
+        QTest::newRow("pass in a practice drill")
+            << QVariant(0) << QVariant(0) << 2 << none << true << "2 shown";
         QTest::newRow("pass in a drill switched to practice")
             << QVariant(1) << QVariant(0) << 2 << none << false << "2 shown";
         QTest::newRow("pass without its drill") << none << none << 2 << none << true << "2";
@@ -218,7 +224,8 @@ private slots:
         const QString file = folder.history();
         QVERIFY(writeVersion1(file, drillTest, drillTested, kind, shown));
         {
-            auto opened = HistoryFile::open(file, writing ? HistoryFile::Mode::Write : HistoryFile::Mode::Read);
+            auto opened =
+                HistoryFile::open(file, writing ? HistoryFile::Mode::Write : HistoryFile::Mode::Read);
             if (auto* failed = std::get_if<Failure>(&opened))
                 QFAIL(qPrintable(failed->detail));
             QCOMPARE(schemaVersion(file), 2);
@@ -227,7 +234,8 @@ private slots:
                 DrillEvent answered;
                 answered.kind = DrillEvent::Kind::Answered;
                 answered.at = QDateTime(QDate(2026, 3, 10), QTime(9, 30));
-                answered.word = {{QStringLiteral("word7"), 1}, *encodeField(QStringLiteral("一")),
+                answered.word = {{QStringLiteral("word7"), 1},
+                                 *encodeField(QStringLiteral("一")),
                                  *encodeField(QStringLiteral("one"))};
                 answered.responseMs = 2100;
                 DrillEvent heard = answered;

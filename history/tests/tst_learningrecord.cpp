@@ -469,13 +469,14 @@ private slots:
         QTest::addColumn<QString>("events"); // DrillEvent::Kind's number, then what else is known
         const DrillWord one = word(QStringLiteral("one"));
         const QByteArray fields = "\tword7\t1\t" + one.prompt.toLatin1() + '\t' + one.answer.toLatin1();
-        QTest::newRow("version 1")
-            << "vokabo-journal 1\nrevealed\t2026-03-09T09:30:00.000\tunit\t23\t1" + fields + "\t0\t\n"
-            << "3 unit";
-        QTest::newRow("version 2")
-            << "vokabo-journal 2\nrevealed\t2026-03-09T09:30:00.000\treview\t\t1" + fields +
-                   "\t0\t\t\t1\nanswered\t2026-03-09T09:30:04.000\treview\t\t1" + fields + "\t1\t\t3800\t0\n"
-            << "3 spoken review, 1 shown 3800ms review";
+        QTest::newRow("version 1") << "vokabo-journal 1\nrevealed\t2026-03-09T09:30:00.000\tunit\t23\t1" +
+                                          fields + "\t0\t\n"
+                                   << "3 unit";
+        QTest::newRow("version 2") << "vokabo-journal 2\nrevealed\t2026-03-09T09:30:00.000\treview\t\t1" +
+                                          fields +
+                                          "\t0\t\t\t1\nanswered\t2026-03-09T09:30:04.000\treview\t\t1" +
+                                          fields + "\t1\t\t3800\t0\n"
+                                   << "3 spoken review, 1 shown 3800ms review";
         EventJournal written;
         DrillEvent answered = onWord(DrillEvent::Kind::Answered, one, Monday, DrillKind::Review);
         answered.responseMs = 2100;

@@ -36,13 +36,20 @@ private slots:
         QTest::addColumn<double>("retentionUsed");
         QTest::addColumn<int>("dailyLimitUsed");
         QTest::addColumn<int>("stderrLines");
-        QTest::newRow("not there") << "" << "" << 0.90 << 200 << 0;
-        QTest::newRow("lowest") << "0.70" << "1" << 0.70 << 1 << 0;
-        QTest::newRow("highest") << "0.97" << "10000" << 0.97 << 10000 << 0;
-        QTest::newRow("retention too high") << "0.98" << "150" << 0.90 << 150 << 1;
-        QTest::newRow("a percentage") << "85" << "" << 0.90 << 200 << 1;
-        QTest::newRow("not numbers") << "high" << "-5" << 0.90 << 200 << 2;
-        QTest::newRow("no limit at all") << "0.8" << "0" << 0.80 << 200 << 1;
+        QTest::newRow("not there") << ""
+                                   << "" << 0.90 << 200 << 0;
+        QTest::newRow("lowest") << "0.70"
+                                << "1" << 0.70 << 1 << 0;
+        QTest::newRow("highest") << "0.97"
+                                 << "10000" << 0.97 << 10000 << 0;
+        QTest::newRow("retention too high") << "0.98"
+                                            << "150" << 0.90 << 150 << 1;
+        QTest::newRow("a percentage") << "85"
+                                      << "" << 0.90 << 200 << 1;
+        QTest::newRow("not numbers") << "high"
+                                     << "-5" << 0.90 << 200 << 2;
+        QTest::newRow("no limit at all") << "0.8"
+                                         << "0" << 0.80 << 200 << 1;
     }
     void settings()
     {
@@ -91,7 +98,8 @@ private slots:
         for (const char* english : {"apple", "berry", "cherry", "dates", "elder"}) {
             const QString word = QLatin1String(english);
             stored.push_back({{QStringLiteral("word1"), qint64(stored.size() + 1)},
-                              *encodeField(word + QStringLiteral("的意思")), *encodeField(word)});
+                              *encodeField(word + QStringLiteral("的意思")),
+                              *encodeField(word)});
         }
         stored.pop_back(); // elder has gone from the word database
         const std::vector<ReviewWord> words = locateScheduled(*record, stored);

@@ -222,7 +222,8 @@ private slots:
         const MemoryModel model(0.85);
         const auto state = readReviewState(learner.dir.path(), model);
         QVERIFY(std::holds_alternative<ReviewState>(state));
-        const StatisticsData data = collectStatistics(learner.dir.path(), tomorrow, &std::get<ReviewState>(state), 0.85);
+        const StatisticsData data =
+            collectStatistics(learner.dir.path(), tomorrow, &std::get<ReviewState>(state), 0.85);
         QVERIFY(data.reviewsRead);
         // dog, passed over yesterday; apple, typed yesterday, in two days; banana later. cherry was met with
         // its answer on screen, which does not grade.
@@ -247,7 +248,8 @@ private slots:
         QVERIFY(retention->isVisible());
         QStringList lines;
         for (const QAbstractSeries* series : retention->chart()->series())
-            lines << series->name() + u' ' + QString::number(static_cast<const QLineSeries*>(series)->at(0).y());
+            lines << series->name() + u' ' +
+                         QString::number(static_cast<const QLineSeries*>(series)->at(0).y());
         QCOMPARE(lines, QStringList({"目标 85", "实际 100"}));
         bool titled = false;
         for (const QGroupBox* box : window.findChildren<QGroupBox*>())

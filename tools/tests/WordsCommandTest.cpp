@@ -54,7 +54,8 @@ private slots:
         QStringList syntax{
             "create [options] [DB]", "import [options] DB UNIT FILE", "export [options] DB UNIT [FILE]",
             "list [options] [DB]",   "check [options] [DB]",          "import-all [options] DB DIR"};
-        syntax << "import-mdb [options] OLD.mdb DB" << "due [options] DATA_DIR";
+        syntax << "import-mdb [options] OLD.mdb DB"
+               << "due [options] DATA_DIR";
         for (const QString& usage : syntax) {
             const QString command = usage.section(u' ', 0, 0);
             const QString line = "Usage: vokabo-words " + usage + '\n';
