@@ -12,8 +12,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLibrary>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <benchmark/benchmark.h>
@@ -27,35 +25,6 @@ namespace {
 {
     std::fprintf(stderr, "vokabo_history_bench: %s\n", why);
     std::exit(1);
-}
-
-// A word database of twenty units of `words` words each.
-QString makeWordDatabase(const QString& directory, int words)
-{
-    const QString file = WordStore::databasePath(directory);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("make"));
-        db.setDatabaseName(file);
-        if (!db.open())
-            giveUp("cannot create the word database");
-        QSqlQuery query(db);
-        db.transaction();
-        for (int unit = 1; unit <= 20; ++unit) {
-            query.exec(
-                QStringLiteral("CREATE TABLE word%1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")
-                    .arg(unit));
-            query.prepare(QStringLiteral("INSERT INTO word%1 (chinese, english) VALUES (?, ?)").arg(unit));
-            for (int k = 0; k < words; ++k) {
-                query.addBindValue(encodeField(QStringLiteral("第%1单元第%2个词").arg(unit).arg(k)).value());
-                query.addBindValue(encodeField(QStringLiteral("word%1x%2").arg(unit).arg(k)).value());
-                if (!query.exec())
-                    giveUp("cannot fill the word database");
-            }
-        }
-        db.commit();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("make"));
-    return file;
 }
 
 struct SilentMessenger final : Messenger {
@@ -145,7 +114,8 @@ Statistics& statistics()
 {
     static Statistics* made = [] {
         auto* s = new Statistics;
-        makeWordDatabase(s->dir.path(), 35);
+        if (makeWordDatabase(s->dir.path(), 35).isEmpty())
+            giveUp("cannot make the word database");
         QElapsedTimer timer;
         timer.start();
         const qint64 events =

@@ -1,11 +1,14 @@
 #include "HistoryGenerator.h"
 
 #include "Catalogue.h"
+#include "FieldCipher.h"
 #include "HistoryFile.h"
 #include "WordStore.h"
 
 #include <QHash>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <cmath>
 #include <cstdio>
 
@@ -112,6 +115,7 @@ qint64 generateRecord(const QString& historyFile, const QString& wordDatabase, q
             } else {
                 event.kind = DrillEvent::Kind::Answered;
                 event.answerShown = !test;
+                event.responseMs = 1000 + int(random.bounded(8000));
             }
             event.at = at;
             if (!add(event))
@@ -130,4 +134,30 @@ qint64 generateRecord(const QString& historyFile, const QString& wordDatabase, q
         return -1;
     }
     return written;
+}
+
+QString makeWordDatabase(const QString& directory, int words)
+{
+    const QString file = WordStore::databasePath(directory);
+    bool made = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("make"));
+        db.setDatabaseName(file);
+        made = db.open() && db.transaction();
+        QSqlQuery query(db);
+        for (int unit = 1; made && unit <= 20; ++unit) {
+            made = query.exec(
+                       QStringLiteral("CREATE TABLE word%1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")
+                           .arg(unit)) &&
+                   query.prepare(QStringLiteral("INSERT INTO word%1 (chinese, english) VALUES (?, ?)").arg(unit));
+            for (int k = 0; made && k < words; ++k) {
+                query.addBindValue(encodeField(QStringLiteral("第%1单元第%2个词").arg(unit).arg(k)).value());
+                query.addBindValue(encodeField(QStringLiteral("word%1x%2").arg(unit).arg(k)).value());
+                made = query.exec();
+            }
+        }
+        made = made && db.commit();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("make"));
+    return made ? file : QString();
 }

@@ -14,7 +14,10 @@
 // deleted as mastered.
 struct RecordedWordEvent {
     qint32 word = 0; // its place in WordEventLog::words
-    QDateTime at;    // local time
+    // The learner's clock when it happened, as the record keeps it: a local time without a zone. It is held
+    // in Qt's UTC form, which keeps the date and time as they were read and costs a thirtieth of a local
+    // time to make: date() is the local day.
+    QDateTime at;
     DrillEvent::Kind kind = DrillEvent::Kind::Answered;
     bool answerShown = false;      // on screen when the word was met
     bool spoken = false;           // a reveal by hearing the word

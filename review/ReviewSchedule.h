@@ -20,7 +20,7 @@ struct WordEvent {
     };
     enum class Drill { Unit, ErrorBook, Review };
 
-    QDateTime at; // local time
+    QDateTime at; // as the learner's clock read it: its date() is the local day
     Kind kind = Kind::Answered;
     bool testMode = true;
     bool answerShown = false;      // the answer was on screen when the word was met

@@ -254,6 +254,50 @@ private slots:
         QCOMPARE(eventsIn(file), events);
     }
 
+    // Events come back in the order of the learner's clock, those of one moment in the order written, also
+    // after the clock was set back; each with its word, its drill and what was on screen.
+    void wordEventsComeInTimeOrder()
+    {
+        TestSupport::DataFolder folder;
+        auto opened = HistoryFile::open(folder.history(), HistoryFile::Mode::Write);
+        QVERIFY(std::holds_alternative<std::unique_ptr<HistoryFile>>(opened));
+        HistoryFile& history = *std::get<std::unique_ptr<HistoryFile>>(opened);
+        std::vector<HistoryWrite> writes;
+        const auto add = [&](const char* english, int minute, DrillEvent::Kind kind, DrillKind drill) {
+            DrillEvent event;
+            event.kind = kind;
+            event.drill = drill;
+            event.at = QDateTime(QDate(2026, 3, 9), QTime(23, minute));
+            event.word = {{QStringLiteral("word7"), 1},
+                          *encodeField(QLatin1String(english) + QStringLiteral("的意思")),
+                          *encodeField(QLatin1String(english))};
+            event.answerShown = kind == DrillEvent::Kind::Revealed;
+            writes.push_back({event, {}});
+        };
+        add("one", 50, DrillEvent::Kind::Answered, DrillKind::Unit);
+        add("two", 30, DrillEvent::Kind::Passed, DrillKind::ErrorBook); // the clock set back
+        add("one", 30, DrillEvent::Kind::Revealed, DrillKind::Review);
+        add("two", 59, DrillEvent::Kind::Deleted, DrillKind::Unit);
+        QCOMPARE(history.write(writes), std::nullopt);
+
+        auto read = history.readWordEvents();
+        QVERIFY(std::holds_alternative<WordEventLog>(read));
+        const WordEventLog& log = std::get<WordEventLog>(read);
+        QStringList events;
+        PPS cipher;
+        for (const RecordedWordEvent& event : log.events)
+            events << QStringLiteral("%1 %2 %3 %4%5")
+                          .arg(event.at.toString(QStringLiteral("HH:mm")),
+                               textShown(cipher,
+                                         QString::fromLatin1(log.words[size_t(event.word)].answer.toHex())))
+                          .arg(int(event.kind))
+                          .arg(int(event.drill))
+                          .arg(event.answerShown ? QStringLiteral(" shown") : QString());
+        QCOMPARE(events,
+                 QStringList({"23:30 two 2 1", "23:30 one 3 2 shown", "23:50 one 1 0", "23:59 two 4 0"}));
+        QCOMPARE(log.events.front().at.date(), QDate(2026, 3, 9));
+    }
+
     // A full disk at each step of using the record is told as such, with SQLite's own reason.
     void fullDiskIsSaidSo_data()
     {
