@@ -146,10 +146,11 @@ QString makeWordDatabase(const QString& directory, int words)
         made = db.open() && db.transaction();
         QSqlQuery query(db);
         for (int unit = 1; made && unit <= 20; ++unit) {
-            made = query.exec(
-                       QStringLiteral("CREATE TABLE word%1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")
-                           .arg(unit)) &&
-                   query.prepare(QStringLiteral("INSERT INTO word%1 (chinese, english) VALUES (?, ?)").arg(unit));
+            made = query.exec(QStringLiteral(
+                                  "CREATE TABLE word%1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")
+                                  .arg(unit)) &&
+                   query.prepare(
+                       QStringLiteral("INSERT INTO word%1 (chinese, english) VALUES (?, ?)").arg(unit));
             for (int k = 0; made && k < words; ++k) {
                 query.addBindValue(encodeField(QStringLiteral("第%1单元第%2个词").arg(unit).arg(k)).value());
                 query.addBindValue(encodeField(QStringLiteral("word%1x%2").arg(unit).arg(k)).value());

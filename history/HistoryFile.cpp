@@ -26,6 +26,16 @@ QDateTime utcMoment(qint64 secondsSinceEpoch)
 #endif
 }
 
+// A date and time as a clock read them, in Qt's UTC form: nothing is looked up in the time zone's rules.
+QDateTime clockReading(const QDate& date, const QTime& time)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    return QDateTime(date, time, QTimeZone::UTC);
+#else
+    return QDateTime(date, time, Qt::UTC);
+#endif
+}
+
 // 1: the first record. 2: word events say whether the answer was on screen, an answer's response time,
 // whether a reveal was heard, and the kind of their drill; drills of today's reviews.
 constexpr int SchemaVersion = 2;
@@ -616,9 +626,8 @@ Result<WordEventLog> HistoryFile::readWordEvents(const std::atomic<bool>* cancel
         const qint64 day = seconds >= 0 ? seconds / DaySeconds : -((-seconds + DaySeconds - 1) / DaySeconds);
         RecordedWordEvent event;
         event.word = *word;
-        event.at =
-            QDateTime(QDate::fromJulianDay(JulianDayOf1970 + day),
-                      QTime::fromMSecsSinceStartOfDay(int(seconds - day * DaySeconds) * 1000), Qt::UTC);
+        event.at = clockReading(QDate::fromJulianDay(JulianDayOf1970 + day),
+                                QTime::fromMSecsSinceStartOfDay(int(seconds - day * DaySeconds) * 1000));
         event.kind = kinds[code - 1];
         event.answerShown = packed & 8;
         event.spoken = packed & 16;
