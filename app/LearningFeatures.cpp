@@ -122,20 +122,23 @@ ScheduleReader& LearningFeatures::ensureSchedule()
     if (!schedule_) {
         schedule_ = std::make_unique<ScheduleReader>(applicationDirectory_, memoryModel());
         connect(schedule_.get(), &ScheduleReader::ready, this, [this] {
+            // A record that could not be read is tried again at the next need, not at once.
+            if (schedule_->failure())
+                scheduleStale_ = true;
             if (statistics_ && statistics_->widget()->isVisible() && !schedule_->isReading())
-                displayStatistics();
+                displayStatistics(false);
         });
     }
     return *schedule_;
 }
 
-bool LearningFeatures::scheduleCurrent()
+bool LearningFeatures::scheduleCurrent(bool mayRead)
 {
     ScheduleReader& schedule = ensureSchedule();
     if (schedule.isReading())
         return false;
-    if (!scheduleStale_)
-        return true;
+    if (!scheduleStale_ || !mayRead)
+        return schedule.state() != nullptr;
     // The schedule is replayed from the file, which must first have every event of this run.
     if (record_ && !record_->isSettled()) {
         scheduleWaitsForRecord_ = true;
@@ -181,9 +184,9 @@ void LearningFeatures::openReview()
     openDrill_(std::move(std::get<std::unique_ptr<Recordset>>(opened)), DrillKind::Review);
 }
 
-void LearningFeatures::describeReviewEntry(QAction& entry)
+void LearningFeatures::describeReviewEntry(QAction& entry, bool mayRead)
 {
-    if (!scheduleCurrent()) {
+    if (!scheduleCurrent(mayRead)) {
         entry.setText(QStringLiteral("今日复习（读取中…）"));
         entry.setEnabled(false);
         return;
@@ -208,7 +211,7 @@ void LearningFeatures::showMenu(const QPoint& position)
     review->setShortcut(QKeySequence(Qt::Key_F7));
     describeReviewEntry(*review);
     connect(schedule_.get(), &ScheduleReader::ready, review,
-            [this, review] { describeReviewEntry(*review); });
+            [this, review] { describeReviewEntry(*review, false); });
     QAction* statistics = menu.addAction(QStringLiteral("学习统计"));
     statistics->setObjectName(QStringLiteral("statisticsAction"));
     statistics->setShortcut(QKeySequence(Qt::Key_F6));
@@ -255,10 +258,10 @@ StatisticsView* LearningFeatures::ensureStatistics()
     return statistics_.get();
 }
 
-void LearningFeatures::displayStatistics()
+void LearningFeatures::displayStatistics(bool mayReadSchedule)
 {
     // The two views of the schedule follow when it has been read.
-    const ReviewState* reviews = scheduleCurrent() ? schedule_->state() : nullptr;
+    const ReviewState* reviews = scheduleCurrent(mayReadSchedule) ? schedule_->state() : nullptr;
     statistics_->display(
         collectStatistics(applicationDirectory_, clock_.now(), reviews, reviewSettings().retention));
 }

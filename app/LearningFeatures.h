@@ -57,13 +57,14 @@ private:
     MemoryModel memoryModel() { return MemoryModel(reviewSettings().retention); }
     ScheduleReader& ensureSchedule();
     // True when the schedule at hand follows every event so far; else asks for it to be read (once the
-    // record has written what it holds) and returns false.
-    bool scheduleCurrent();
+    // record has written what it holds) and returns false. Without `mayRead`, whatever schedule has been
+    // read will do, and none is asked for.
+    bool scheduleCurrent(bool mayRead = true);
     // Today's review drill from the schedule at hand.
     std::vector<DueWord> todaysWords();
-    void describeReviewEntry(QAction& entry);
+    void describeReviewEntry(QAction& entry, bool mayRead = true);
     StatisticsView* ensureStatistics();
-    void displayStatistics();
+    void displayStatistics(bool mayReadSchedule = true);
 
     QString applicationDirectory_;
     Messenger& messages_;

@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <numeric>
 
 namespace {
@@ -137,8 +138,9 @@ struct RecordFile {
 
 const RecordFile& recordFile()
 {
-    static const RecordFile* made = [] {
-        auto* f = new RecordFile;
+    // Removed again at the end of the run.
+    static const std::unique_ptr<RecordFile> made = [] {
+        auto f = std::make_unique<RecordFile>();
         QElapsedTimer timer;
         timer.start();
         if (makeWordDatabase(f->dir.path(), 1000).isEmpty() ||
