@@ -105,8 +105,8 @@ const char* const FromVersion1[] = {
     "ALTER TABLE event ADD COLUMN spoken INTEGER",
     "ALTER TABLE event ADD COLUMN drill_kind INTEGER",
     "UPDATE event SET drill_kind = coalesce((SELECT kind FROM drill WHERE drill.id = event.drill), 0)",
-    "UPDATE event SET shown = coalesce((SELECT CASE WHEN d.test = 1 AND coalesce(d.tested, 1) = 1 THEN 0 "
-    "ELSE 1 END FROM drill d WHERE d.id = event.drill), 0) WHERE shown IS NULL AND kind IN (2, 3)",
+    ("UPDATE event SET shown = coalesce((SELECT CASE WHEN d.test = 1 AND coalesce(d.tested, 1) = 1 THEN 0 "
+     "ELSE 1 END FROM drill d WHERE d.id = event.drill), 0) WHERE shown IS NULL AND kind IN (2, 3)"),
     "PRAGMA user_version = 2",
 };
 
