@@ -97,17 +97,24 @@ const char* const Schema[] = {
     "streak INTEGER NOT NULL, since TEXT NOT NULL)",
 };
 
-// From the first record to the second, in place; the new columns come last, as in a new record. The first
-// record kept `shown` for answers only: a pass or a reveal in it counts as hidden when its drill was in
-// test mode throughout (or is unfinished and began in test mode), as most drills are.
-const char* const FromVersion1[] = {
-    "ALTER TABLE event ADD COLUMN response_ms INTEGER",
-    "ALTER TABLE event ADD COLUMN spoken INTEGER",
-    "ALTER TABLE event ADD COLUMN drill_kind INTEGER",
-    "UPDATE event SET drill_kind = coalesce((SELECT kind FROM drill WHERE drill.id = event.drill), 0)",
-    ("UPDATE event SET shown = coalesce((SELECT CASE WHEN d.test = 1 AND coalesce(d.tested, 1) = 1 THEN 0 "
-     "ELSE 1 END FROM drill d WHERE d.id = event.drill), 0) WHERE shown IS NULL AND kind IN (2, 3)"),
-    "PRAGMA user_version = 2",
+// What the first record lacks, worked out from what it has. It kept `shown` for answers only: a pass or a
+// reveal in it counts as hidden when its drill was in test mode throughout (or is unfinished and began in
+// test mode), as most drills are; and an event's drill kind is its drill's.
+const QString Version1Shown = QStringLiteral(
+    "coalesce((SELECT CASE WHEN d.test = 1 AND coalesce(d.tested, 1) = 1 THEN 0 ELSE 1 END FROM drill d "
+    "WHERE d.id = event.drill), 0)");
+const QString Version1DrillKind =
+    QStringLiteral("coalesce((SELECT kind FROM drill WHERE drill.id = event.drill), 0)");
+
+// From the first record to the second, in place; the new columns come last, as in a new record.
+const QStringList FromVersion1 = {
+    QStringLiteral("ALTER TABLE event ADD COLUMN response_ms INTEGER"),
+    QStringLiteral("ALTER TABLE event ADD COLUMN spoken INTEGER"),
+    QStringLiteral("ALTER TABLE event ADD COLUMN drill_kind INTEGER"),
+    QStringLiteral("UPDATE event SET drill_kind = ") + Version1DrillKind,
+    QStringLiteral("UPDATE event SET shown = ") + Version1Shown +
+        QStringLiteral(" WHERE shown IS NULL AND kind IN (2, 3)"),
+    QStringLiteral("PRAGMA user_version = 2"),
 };
 
 QString timeText(const QDateTime& moment)
@@ -222,7 +229,10 @@ Result<std::unique_ptr<HistoryFile>> HistoryFile::open(const QString& file, Mode
         if (const auto error = transaction.commit())
             return history->failure(QStringLiteral("creating the tables"), *error);
     }
-    if (version == 1) {
+    history->version_ = version == 0 ? SchemaVersion : version;
+    // Reading leaves an older record as it is; the writer brings it up to date.
+    if (version == 1 && mode == Mode::Write) {
+        history->version_ = SchemaVersion;
         if (auto failed = history->upgradeFromVersion1())
             return *failed;
     }
@@ -248,8 +258,8 @@ std::optional<Failure> HistoryFile::upgradeFromVersion1()
         return rollBack();
     if (query.value(0).toInt() == 1) {
         query.finish();
-        for (const char* statement : FromVersion1) {
-            if (!query.exec(QLatin1String(statement)))
+        for (const QString& statement : FromVersion1) {
+            if (!query.exec(statement))
                 return rollBack();
         }
     }
@@ -603,10 +613,16 @@ Result<WordEventLog> HistoryFile::readWordEvents(const std::atomic<bool>* cancel
     // day follow by division, far faster than parsing the text. The word and the small columns come packed
     // into one number, each column costing Qt a value; and in the order written, which is the order of time
     // but for a clock set back: sorting a million rows in SQLite costs more than checking them here.
-    if (!query.exec(QStringLiteral(
-            "SELECT word * 128 + kind + 8 * coalesce(shown, 0) + 16 * coalesce(spoken, 0) + "
-            "32 * coalesce(drill_kind, 0), CAST(round((julianday(at) - 2440587.5) * 86400) AS INTEGER), "
-            "response_ms FROM event ORDER BY id")))
+    const QString columns =
+        version_ == 1
+            ? QStringLiteral("word * 128 + kind + 8 * (CASE WHEN shown IS NULL AND kind IN (2, 3) THEN %1 "
+                             "ELSE coalesce(shown, 0) END) + 32 * %2, %3, NULL")
+                  .arg(Version1Shown, Version1DrillKind)
+            : QStringLiteral("word * 128 + kind + 8 * coalesce(shown, 0) + 16 * coalesce(spoken, 0) + "
+                             "32 * coalesce(drill_kind, 0), %3, response_ms");
+    if (!query.exec(QStringLiteral("SELECT %1 FROM event ORDER BY id")
+                        .arg(columns.arg(
+                            QStringLiteral("CAST(round((julianday(at) - 2440587.5) * 86400) AS INTEGER)")))))
         return failure(what, query.lastError());
     constexpr qint64 JulianDayOf1970 = 2440588;
     constexpr qint64 DaySeconds = 86400;

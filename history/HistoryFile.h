@@ -37,7 +37,8 @@ public:
 
     static QString path(const QString& applicationDirectory);
     // Failures of kind Missing (Read only: no such file) and NotADatabase (a file that is not a learning
-    // record, to be left alone) are told apart.
+    // record, to be left alone) are told apart. Write brings a record of an older version up to date; Read
+    // changes nothing.
     static Result<std::unique_ptr<HistoryFile>> open(const QString& file, Mode mode);
     // Moves a damaged record out of the way of a new one, as "History.db.damaged-DATE" (a number after it
     // when that is taken), with its -wal and -shm: the name it now has. Nothing may have it open.
@@ -86,6 +87,7 @@ private:
     std::unique_ptr<SqlConnection> connection_;
     std::unique_ptr<Statements> statements_; // destroyed before the connection
     QString file_;
+    int version_ = 0;                 // the schema's, once open; a record read may be an older one
     std::optional<qint64> drill_;     // the drill that word events belong to
     QHash<WordKey, qint64> wordIds_;  // rows of the word table met so far
     std::vector<WordKey> newWordIds_; // added to wordIds_ in the open transaction

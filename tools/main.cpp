@@ -420,8 +420,7 @@ const QList<Command>& commands()
              "\n"
              "The schedule is replayed from the learning record History.db in DATA_DIR, with the\n"
              "desired retention of [Review] Retention in its Syset.ini; words that are in no unit of\n"
-             "its MyDatas.db any more are left out. Nothing is written, but a learning record of an\n"
-             "older Vokabo is brought up to date."),
+             "its MyDatas.db any more are left out. Nothing is written."),
          {{QStringLiteral("DATA_DIR"),
            QStringLiteral("Vokabo's data folder, with MyDatas.db, History.db and Syset.ini.")}},
          {QCommandLineOption(QStringLiteral("at"), QStringLiteral("The day, instead of today."),
