@@ -27,6 +27,15 @@ namespace {
     std::exit(1);
 }
 
+// A word database of twenty units of `words` words each, or the end of the run.
+QString wordDatabase(const QString& directory, int words)
+{
+    const QString file = makeWordDatabase(directory, words);
+    if (file.isEmpty())
+        giveUp("cannot make the word database");
+    return file;
+}
+
 struct SilentMessenger final : Messenger {
     void showMessage(const QString&, const QString&) override {}
 };
@@ -41,7 +50,7 @@ struct NoSettings final : SettingsFile {
 void BM_RecordEvent(benchmark::State& state)
 {
     QTemporaryDir dir;
-    auto read = WordStore::readWords(makeWordDatabase(dir.path(), 35));
+    auto read = WordStore::readWords(wordDatabase(dir.path(), 35));
     const auto& words = std::get<std::vector<StoredWord>>(read);
     LearningRecord record(HistoryFile::path(dir.path()));
     std::vector<DrillEvent> events;
@@ -70,7 +79,7 @@ BENCHMARK(BM_RecordEvent)->Unit(benchmark::kMicrosecond);
 void BM_CorrectAnswer(benchmark::State& state)
 {
     QTemporaryDir dir;
-    makeWordDatabase(dir.path(), 2000);
+    wordDatabase(dir.path(), 2000);
     NoSettings settings;
     SilentMessenger messenger;
     SystemClock clock;
@@ -114,8 +123,7 @@ Statistics& statistics()
 {
     static Statistics* made = [] {
         auto* s = new Statistics;
-        if (makeWordDatabase(s->dir.path(), 35).isEmpty())
-            giveUp("cannot make the word database");
+        wordDatabase(s->dir.path(), 35);
         QElapsedTimer timer;
         timer.start();
         const qint64 events =

@@ -1,14 +1,12 @@
 #include "HistoryGenerator.h"
 
 #include "Catalogue.h"
-#include "FieldCipher.h"
 #include "HistoryFile.h"
+#include "WordDatabase.h"
 #include "WordStore.h"
 
 #include <QHash>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <cmath>
 #include <cstdio>
 
@@ -139,26 +137,19 @@ qint64 generateRecord(const QString& historyFile, const QString& wordDatabase, q
 QString makeWordDatabase(const QString& directory, int words)
 {
     const QString file = WordStore::databasePath(directory);
-    bool made = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("make"));
-        db.setDatabaseName(file);
-        made = db.open() && db.transaction();
-        QSqlQuery query(db);
-        for (int unit = 1; made && unit <= 20; ++unit) {
-            made = query.exec(QStringLiteral(
-                                  "CREATE TABLE word%1 (id INTEGER PRIMARY KEY, chinese TEXT, english TEXT)")
-                                  .arg(unit)) &&
-                   query.prepare(
-                       QStringLiteral("INSERT INTO word%1 (chinese, english) VALUES (?, ?)").arg(unit));
-            for (int k = 0; made && k < words; ++k) {
-                query.addBindValue(encodeField(QStringLiteral("第%1单元第%2个词").arg(unit).arg(k)).value());
-                query.addBindValue(encodeField(QStringLiteral("word%1x%2").arg(unit).arg(k)).value());
-                made = query.exec();
-            }
-        }
-        made = made && db.commit();
+    if (const auto failed = WordDatabase::create(file)) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(failed->detail));
+        return {};
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("make"));
-    return made ? file : QString();
+    for (const UnitRow& unit : UnitCatalogue()) {
+        std::vector<WordFile::Word> list;
+        for (int k = 0; k < words; ++k)
+            list.push_back({QStringLiteral("word%1x%2").arg(unit.UnitTable.mid(4)).arg(k),
+                            QStringLiteral("第%1单元第%2个词").arg(unit.UnitTable.mid(4)).arg(k)});
+        if (const auto failed = WordDatabase::addWords(file, unit, list, false)) {
+            std::fprintf(stderr, "%s\n", qUtf8Printable(failed->detail));
+            return {};
+        }
+    }
+    return file;
 }

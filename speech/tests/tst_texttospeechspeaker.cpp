@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "TextToSpeechSpeaker.h"
 
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QTextToSpeech>
@@ -82,9 +83,12 @@ void TestTextToSpeechSpeaker::speakingAgainRestarts()
     QTRY_COMPARE_WITH_TIMEOUT(engine->state(), QTextToSpeech::Speaking, 30000);
     // The long text takes half a minute; cut short, it ends without a word. A learner pressing the key
     // again and again restarts the new word each time: Qt 6.4's sound output crashed on such restarts.
+    QSignalSpy states(engine, &QTextToSpeech::stateChanged);
     for (int press = 0; press < 10; ++press) {
         speaker.speak(QStringLiteral("yes"));
-        QTest::qWait(60);
+        // The next press comes once the engine has heard of this one.
+        const qsizetype before = states.size();
+        QTRY_VERIFY_WITH_TIMEOUT(states.size() > before, 30000);
     }
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
     QVERIFY(finished.front().front().toBool());
@@ -113,7 +117,13 @@ void TestTextToSpeechSpeaker::endsWhileAWordIsUnderWay()
         QTRY_COMPARE_WITH_TIMEOUT(engine->state(), QTextToSpeech::Speaking, 30000);
     if (restarted)
         speaker->speak(QStringLiteral("yes"));
+    const QPointer<QTextToSpeech> watched(engine);
+    QSignalSpy states(engine, &QTextToSpeech::stateChanged);
     speaker.reset();
+    // The engine goes with the speaker, and a word that was under way was stopped before it went.
+    QVERIFY(watched.isNull());
+    if (heard)
+        QVERIFY2(went(states, QTextToSpeech::Ready), "the engine was deleted while it was still speaking");
 }
 
 void TestTextToSpeechSpeaker::machineWithoutSoundSaysWhyOnce_data()
