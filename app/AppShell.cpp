@@ -16,7 +16,7 @@ AppShell::AppShell(QString applicationDirectory, Messenger& messages, const Cloc
     form2_->setWindowIcon(programIcon());
     learning_ = std::make_unique<LearningFeatures>(
         applicationDirectory_, messages_, clock_, *form2_,
-        [this](std::unique_ptr<Recordset> words) { showDrill(std::move(words), DrillKind::ErrorBook, {}); });
+        [this](std::unique_ptr<Recordset> words, DrillKind kind) { showDrill(std::move(words), kind, {}); });
     connect(form2_.get(), &Form2::unitClicked, this, &AppShell::OpenUnit);
     connect(form2_.get(), &Form2::unloading, this, [this] {
         // Our choice: an open unit is closed before the end, as the study window's own close does.

@@ -7,7 +7,30 @@
 #include "Statistics.h"
 #include "WordStore.h"
 
-StatisticsData collectStatistics(const QString& applicationDirectory, const QDateTime& now)
+namespace {
+
+void collectReviews(StatisticsData& data, const ReviewState& reviews)
+{
+    data.reviewsRead = true;
+    for (const ReviewWord& word : reviews.words) {
+        const qint64 day = std::max<qint64>(0, data.today.daysTo(word.schedule.due));
+        if (day < StatisticsData::ForecastDays)
+            ++data.duePerDay[size_t(day)];
+    }
+    for (auto day = reviews.record.dueReviews.lower_bound(data.firstDay);
+         day != reviews.record.dueReviews.end(); ++day) {
+        const QDate monday = day->first.addDays(1 - day->first.dayOfWeek());
+        if (data.retention.empty() || data.retention.back().monday != monday)
+            data.retention.push_back({monday, 0, 0});
+        data.retention.back().dueReviews += day->second.due;
+        data.retention.back().recalled += day->second.recalled;
+    }
+}
+
+} // namespace
+
+StatisticsData collectStatistics(const QString& applicationDirectory, const QDateTime& now,
+                                 const ReviewState* reviews, double targetRetention)
 {
     StatisticsData data;
     data.today = now.date();
@@ -24,7 +47,11 @@ StatisticsData collectStatistics(const QString& applicationDirectory, const QDat
     }
     data.answeredPerDay = std::move(record.answeredPerDay);
     for (const LearningStatistics::TestDrill& drill : record.testDrills)
-        data.testDrills.push_back({drill.completed, drill.day, drill.unitCode, drill.accuracy});
+        data.testDrills.push_back(
+            {drill.completed, drill.day, drill.unitCode, drill.accuracy, drill.drill == DrillKind::Review});
+    data.targetRetention = targetRetention;
+    if (reviews)
+        collectReviews(data, *reviews);
 
     QHash<QString, int> wordsPerTable, bookPerTable;
     auto words = WordStore::readWords(WordStore::databasePath(applicationDirectory));

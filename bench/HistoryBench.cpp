@@ -7,7 +7,6 @@
 #include "ProgramModule.h"
 #include "Statistics.h"
 #include "StatisticsView.h"
-#include "WordDatabase.h"
 #include "WordStore.h"
 
 #include <QApplication>
@@ -28,20 +27,12 @@ namespace {
     std::exit(1);
 }
 
-// A word database of twenty units of `words` words each.
-QString makeWordDatabase(const QString& directory, int words)
+// A word database of twenty units of `words` words each, or the end of the run.
+QString wordDatabase(const QString& directory, int words)
 {
-    const QString file = WordStore::databasePath(directory);
-    if (WordDatabase::create(file))
-        giveUp("cannot create the word database");
-    for (const UnitRow& unit : UnitCatalogue()) {
-        std::vector<WordFile::Word> list;
-        for (int k = 0; k < words; ++k)
-            list.push_back({QStringLiteral("word%1x%2").arg(unit.UnitTable.mid(4)).arg(k),
-                            QStringLiteral("第%1单元第%2个词").arg(unit.UnitTable.mid(4)).arg(k)});
-        if (WordDatabase::addWords(file, unit, list, false))
-            giveUp("cannot fill the word database");
-    }
+    const QString file = makeWordDatabase(directory, words);
+    if (file.isEmpty())
+        giveUp("cannot make the word database");
     return file;
 }
 
@@ -59,7 +50,7 @@ struct NoSettings final : SettingsFile {
 void BM_RecordEvent(benchmark::State& state)
 {
     QTemporaryDir dir;
-    auto read = WordStore::readWords(makeWordDatabase(dir.path(), 35));
+    auto read = WordStore::readWords(wordDatabase(dir.path(), 35));
     const auto& words = std::get<std::vector<StoredWord>>(read);
     LearningRecord record(HistoryFile::path(dir.path()));
     std::vector<DrillEvent> events;
@@ -88,7 +79,7 @@ BENCHMARK(BM_RecordEvent)->Unit(benchmark::kMicrosecond);
 void BM_CorrectAnswer(benchmark::State& state)
 {
     QTemporaryDir dir;
-    makeWordDatabase(dir.path(), 2000);
+    wordDatabase(dir.path(), 2000);
     NoSettings settings;
     SilentMessenger messenger;
     SystemClock clock;
@@ -132,7 +123,7 @@ Statistics& statistics()
 {
     static Statistics* made = [] {
         auto* s = new Statistics;
-        makeWordDatabase(s->dir.path(), 35);
+        wordDatabase(s->dir.path(), 35);
         QElapsedTimer timer;
         timer.start();
         const qint64 events =

@@ -2,6 +2,7 @@
 
 #include "Catalogue.h"
 #include "HistoryFile.h"
+#include "WordDatabase.h"
 #include "WordStore.h"
 
 #include <QHash>
@@ -112,6 +113,7 @@ qint64 generateRecord(const QString& historyFile, const QString& wordDatabase, q
             } else {
                 event.kind = DrillEvent::Kind::Answered;
                 event.answerShown = !test;
+                event.responseMs = 1000 + int(random.bounded(8000));
             }
             event.at = at;
             if (!add(event))
@@ -130,4 +132,24 @@ qint64 generateRecord(const QString& historyFile, const QString& wordDatabase, q
         return -1;
     }
     return written;
+}
+
+QString makeWordDatabase(const QString& directory, int words)
+{
+    const QString file = WordStore::databasePath(directory);
+    if (const auto failed = WordDatabase::create(file)) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(failed->detail));
+        return {};
+    }
+    for (const UnitRow& unit : UnitCatalogue()) {
+        std::vector<WordFile::Word> list;
+        for (int k = 0; k < words; ++k)
+            list.push_back({QStringLiteral("word%1x%2").arg(unit.UnitTable.mid(4)).arg(k),
+                            QStringLiteral("第%1单元第%2个词").arg(unit.UnitTable.mid(4)).arg(k)});
+        if (const auto failed = WordDatabase::addWords(file, unit, list, false)) {
+            std::fprintf(stderr, "%s\n", qUtf8Printable(failed->detail));
+            return {};
+        }
+    }
+    return file;
 }

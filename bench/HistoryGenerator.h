@@ -9,3 +9,7 @@
 // Returns the number of events written, or -1 (with a message on stderr) when it could not be made.
 qint64 generateRecord(const QString& historyFile, const QString& wordDatabase, qint64 events, int days,
                       const QDate& lastDay);
+
+// A word database of twenty units of `words` words each in `directory`: its path, or the empty text when
+// it could not be made.
+QString makeWordDatabase(const QString& directory, int words);

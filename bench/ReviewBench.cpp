@@ -1,10 +1,19 @@
 // Timings of the review schedule: every word's schedule replayed from a learning record of a million
-// events, and today's review drill picked from 20,000 scheduled words.
+// events, in memory and read from History.db, and today's review drill picked from 20,000 scheduled words.
+#include "HistoryFile.h"
+#include "HistoryGenerator.h"
+#include "ReviewRecord.h"
 #include "ReviewSchedule.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <array>
 #include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <numeric>
 
 namespace {
@@ -120,6 +129,84 @@ void BM_TodaysQueue(benchmark::State& state)
 }
 BENCHMARK(BM_TodaysQueue)->ArgName("year_later")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// A History.db of a million events over two years, written by the program's own writer: twenty units of
+// 1,000 words, drilled a unit at a time, as bench/HistoryGenerator.cpp makes it.
+struct RecordFile {
+    QTemporaryDir dir;
+    QDate lastDay = QDate(2026, 12, 1);
+};
+
+const RecordFile& recordFile()
+{
+    // Removed again at the end of the run.
+    static const std::unique_ptr<RecordFile> made = [] {
+        auto f = std::make_unique<RecordFile>();
+        QElapsedTimer timer;
+        timer.start();
+        if (makeWordDatabase(f->dir.path(), 1000).isEmpty() ||
+            generateRecord(HistoryFile::path(f->dir.path()), f->dir.filePath(QStringLiteral("MyDatas.db")),
+                           1000000, 730, f->lastDay) < 0) {
+            std::fprintf(stderr, "vokabo_review_bench: cannot make the record\n");
+            std::exit(1);
+        }
+        std::fprintf(stderr, "record of a million events made in %.1f s\n", double(timer.elapsed()) / 1000);
+        return f;
+    }();
+    return *made;
+}
+
+// The query of every word event in time order, and the events turned into the program's values.
+void BM_ReadWordEvents(benchmark::State& state)
+{
+    const QString file = HistoryFile::path(recordFile().dir.path());
+    size_t events = 0;
+    for (auto _ : state) {
+        auto read = readWordEvents(file);
+        if (!std::holds_alternative<WordEventLog>(read)) {
+            state.SkipWithError("cannot read the record");
+            return;
+        }
+        events = std::get<WordEventLog>(read).events.size();
+        benchmark::DoNotOptimize(read);
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(events));
+    state.counters["events"] = double(events);
+}
+BENCHMARK(BM_ReadWordEvents)->Unit(benchmark::kMillisecond);
+
+// What the program does off the window's thread at the first menu, F7 or F6: the events read, every word's
+// schedule replayed, the scheduled words found in the word database.
+void BM_ReadReviewState(benchmark::State& state)
+{
+    const RecordFile& f = recordFile();
+    const MemoryModel model;
+    size_t scheduled = 0;
+    size_t due = 0;
+    for (auto _ : state) {
+        auto read = readReviewState(f.dir.path(), model);
+        if (!std::holds_alternative<ReviewState>(read)) {
+            state.SkipWithError("cannot read the schedule");
+            return;
+        }
+        const ReviewState& reviews = std::get<ReviewState>(read);
+        scheduled = reviews.words.size();
+        due = todaysDrill(reviews.words, reviews.record, f.lastDay.addDays(1), model, 200).size();
+        benchmark::DoNotOptimize(read);
+    }
+    state.counters["scheduled"] = double(scheduled);
+    state.counters["queue"] = double(due);
+}
+BENCHMARK(BM_ReadReviewState)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv); // Qt Sql wants one
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

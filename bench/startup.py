@@ -27,6 +27,9 @@ def run(command, env):
 
 
 def main():
+    if len(sys.argv) < 2 or sys.argv[1] in ("-h", "--help"):
+        print(__doc__.strip())
+        return 0 if len(sys.argv) >= 2 else 2
     bin_dir = sys.argv[1]
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 30
     env = dict(os.environ)

@@ -13,6 +13,8 @@ const QString SpeechSection = QStringLiteral("Speech");
 const QString AutoSpeakKey = QStringLiteral("Auto");
 // Long enough to read why nothing was heard.
 constexpr int SpeechNoticeSeconds = 3;
+// A day: an answer typed after the learner came back to a word left on screen overnight is slow all the same.
+constexpr qint64 MaxResponseMs = 24 * 3600 * 1000;
 
 // Marks a handler as running, so that a tick delivered by a message box's own event loop does not judge
 // an answer in the middle of it.
@@ -35,6 +37,8 @@ QString drillName(DrillKind kind)
     switch (kind) {
     case DrillKind::ErrorBook:
         return QStringLiteral("错题本");
+    case DrillKind::Review:
+        return QStringLiteral("今日复习");
     case DrillKind::Unit:
         break;
     }
@@ -127,19 +131,20 @@ StudyStep DrillEngine::start()
 
 StudyStep DrillEngine::giveUp()
 {
+    const bool shownBefore = view_.answerShown;
     view_.answerShown = true;
-    reveal();
+    reveal(shownBefore, false);
     if (autoSpeak_)
         say();
     return step();
 }
 
-void DrillEngine::reveal()
+void DrillEngine::reveal(bool shownBefore, bool spoken)
 {
     // Once per word, however often the learner asks.
     if (const auto word = currentWord(); word && view_.canGiveUp && !answerRevealed_) {
         answerRevealed_ = true;
-        notify(DrillEvent::Kind::Revealed, *word);
+        notify(DrillEvent::Kind::Revealed, *word, shownBefore, spoken);
     }
 }
 
@@ -160,7 +165,7 @@ StudyStep DrillEngine::speakAnswer()
 {
     // A word the learner cannot hear gives nothing away.
     if (say() && view_.mode == DrillMode::Test && !view_.answerShown)
-        reveal();
+        reveal(false, true);
     return step();
 }
 
@@ -182,7 +187,7 @@ StudyStep DrillEngine::passOver()
     LastAnswer = view_.answer;
     ++WrongCount;
     if (const auto word = currentWord())
-        notify(DrillEvent::Kind::Passed, *word);
+        notify(DrillEvent::Kind::Passed, *word, view_.answerShown || answerRevealed_);
     AdvanceWord();
     return step();
 }
@@ -198,6 +203,7 @@ void DrillEngine::ShowCurrentWord()
     if (recordset_->AbsolutePosition() != Recordset::PastLast) {
         view_.prompt = shownField(1);
         view_.answer = shownField(2);
+        wordShownAt_ = clock_.now();
     }
     view_.progress = (view_.drillName.isEmpty() ? QStringLiteral("当前单元") : view_.drillName) +
                      QStringLiteral("中共有") + numberWithSign(recordset_->RecordCount()) +
@@ -325,7 +331,7 @@ std::optional<DrillWord> DrillEngine::currentWord() const
                      recordset_->Field(2).value_or(QString())};
 }
 
-void DrillEngine::notify(DrillEvent::Kind kind, const DrillWord& word, bool answerShown)
+void DrillEngine::notify(DrillEvent::Kind kind, const DrillWord& word, bool answerShown, bool spoken)
 {
     if (!observer_)
         return;
@@ -335,6 +341,9 @@ void DrillEngine::notify(DrillEvent::Kind kind, const DrillWord& word, bool answ
     event.drill = kind_;
     event.word = word;
     event.answerShown = answerShown;
+    event.spoken = spoken;
+    if (kind == DrillEvent::Kind::Answered && wordShownAt_.isValid())
+        event.responseMs = int(std::clamp<qint64>(wordShownAt_.msecsTo(event.at), 0, MaxResponseMs));
     if (kind == DrillEvent::Kind::Started || kind == DrillEvent::Kind::Completed) {
         event.unitCode = kind_ == DrillKind::Unit ? UnitCode : QString();
         event.testMode = kind == DrillEvent::Kind::Started ? view_.mode == DrillMode::Test : !practiceUsed_;

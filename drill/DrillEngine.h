@@ -22,13 +22,13 @@ inline const QString TickedCaption = QStringLiteral("填写正确后将删除此
 
 // What the study window shows of a drill.
 struct StudyView {
-    QString prompt;              // the Chinese meaning
-    QString answer;              // the English word to type
-    bool answerShown = false;    // the answer with its caption
-    QString progress;            // "当前单元中共有 20 个单词,当前为 第  1 个"
-    QString drillName;           // what a drill that is not a unit is: "错题本"; empty for a unit
-    QString drillSummary;        // "错题本：2 个单词"; empty for a unit
-    QString accuracy;            // "正确率是88%"
+    QString prompt;           // the Chinese meaning
+    QString answer;           // the English word to type
+    bool answerShown = false; // the answer with its caption
+    QString progress;         // "当前单元中共有 20 个单词,当前为 第  1 个"
+    QString drillName;    // what a drill that is not a unit is: "错题本", "今日复习"; empty for a unit
+    QString drillSummary; // "错题本：2 个单词"; empty for a unit
+    QString accuracy;     // "正确率是88%"
     bool accuracyShown = true;   // in test mode
     QString typed;               // what the learner has typed
     bool masteredTicked = false; // "delete this word once it is typed correctly"
@@ -56,8 +56,8 @@ class DrillEngine {
 public:
     DrillEngine(SettingsFile& settings, Messenger& messenger, const Clock& clock);
 
-    // Puts a unit's words, or the error book's, before the learner; replaces what was open. Completing a
-    // unit records the date under `unitCode`; other drills record none.
+    // Puts a unit's words, the error book's or today's reviews before the learner; replaces what was open.
+    // Completing a unit records the date under `unitCode`; other drills record none.
     void open(std::unique_ptr<Recordset> words, DrillKind kind, const QString& unitCode = {});
     void close();
     bool isOpen() const { return recordset_ != nullptr; }
@@ -98,8 +98,9 @@ private:
     void report(const Failure& failure);
     QString shownField(int position);
     std::optional<DrillWord> currentWord() const;
-    void notify(DrillEvent::Kind kind, const DrillWord& word = {}, bool answerShown = false);
-    void reveal();
+    void notify(DrillEvent::Kind kind, const DrillWord& word = {}, bool answerShown = false,
+                bool spoken = false);
+    void reveal(bool shownBefore, bool spoken);
     bool say();
     void showDrillSize();
 
@@ -126,6 +127,7 @@ private:
     bool autoSpeak_ = false;
     DrillObserver* observer_ = nullptr;
     bool answerRevealed_ = false; // the current word's answer was asked for, to see or to hear
+    QDateTime wordShownAt_;       // when the current word came on screen: an answer's response time
     bool practiceUsed_ = false;   // the drill has been in practice mode since Start
 };
 

@@ -6,8 +6,8 @@
 #include <QString>
 #include <optional>
 
-// Which words a drill goes through: one unit's, or the error book's.
-enum class DrillKind { Unit, ErrorBook };
+// Which words a drill goes through: one unit's, the error book's, or today's reviews.
+enum class DrillKind { Unit, ErrorBook, Review };
 
 // A word as the drill met it: where it lives and its two fields in their stored, enciphered form.
 struct DrillWord {
@@ -20,9 +20,9 @@ struct DrillWord {
 struct DrillEvent {
     enum class Kind {
         Started,   // Start: unitCode, testMode
-        Answered,  // typed correctly: word, answerShown
-        Passed,    // "下一个": word
-        Revealed,  // "投降了，看看答案": word
+        Answered,  // typed correctly: word, answerShown, responseMs
+        Passed,    // "下一个": word, answerShown
+        Revealed,  // "投降了，看看答案", or heard with Ctrl+J (spoken): word, answerShown
         Deleted,   // deleted as mastered: word
         Completed, // past the last word: unitCode, testMode (throughout the drill), accuracy
     };
@@ -32,8 +32,10 @@ struct DrillEvent {
     QString unitCode; // empty in an error-book drill
     bool testMode = true;
     DrillWord word;
-    bool answerShown = false;    // the answer was on screen when it was typed
-    std::optional<int> accuracy; // none when no word was left to measure against
+    bool answerShown = false; // the answer was on screen when the word was typed, passed over or revealed
+    bool spoken = false;      // revealed by hearing it
+    std::optional<int> responseMs; // an answer's time from the word shown to the correct entry
+    std::optional<int> accuracy;   // none when no word was left to measure against
 };
 
 // Where the drill engine reports its events.

@@ -10,13 +10,14 @@
 // The events that the program could not write into History.db before it ended, kept beside it in
 // "History.db.journal" until the next start writes them in. A text file (UTF-8, one line each):
 //
-//   vokabo-journal 1
+//   vokabo-journal 2
 //   drill <n>        the unfinished drill in History.db that the first events belong to (when there is one)
 //   <event>          tab-separated: kind (started, answered, passed, revealed, deleted, completed), time
-//                    (ISO 8601, local), drill (unit, errorbook), unit code, test mode (1/0), unit table,
-//                    record, prompt, answer (enciphered, as in the word database), answer shown (1/0),
-//                    accuracy (empty when none)
+//                    (ISO 8601, local), drill (unit, errorbook, review), unit code, test mode (1/0), unit
+//                    table, record, prompt, answer (enciphered, as in the word database), answer shown
+//                    (1/0), accuracy (empty when none), response time in ms (empty when none), heard (1/0)
 //
+// A journal of version 1, which an older Vokabo left, has the events without the last two fields.
 // Later events go after earlier ones; the file is replaced whole (QSaveFile), readable by its owner only.
 // Like the record, it holds no clear text of a word.
 struct EventJournal {

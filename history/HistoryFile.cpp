@@ -2,6 +2,7 @@
 
 #include "SqlConnection.h"
 #include "Statistics.h"
+#include "WordEventLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,8 @@
 #include <QSqlQuery>
 #include <QStorageInfo>
 #include <QTimeZone>
+#include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -23,7 +26,19 @@ QDateTime utcMoment(qint64 secondsSinceEpoch)
 #endif
 }
 
-constexpr int SchemaVersion = 1;
+// A date and time as a clock read them, in Qt's UTC form: nothing is looked up in the time zone's rules.
+QDateTime clockReading(const QDate& date, const QTime& time)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    return QDateTime(date, time, QTimeZone::UTC);
+#else
+    return QDateTime(date, time, Qt::UTC);
+#endif
+}
+
+// 1: the first record. 2: word events say whether the answer was on screen, an answer's response time,
+// whether a reveal was heard, and the kind of their drill; drills of today's reviews.
+constexpr int SchemaVersion = 2;
 
 // Codes of the word events in the event table.
 int eventCode(DrillEvent::Kind kind)
@@ -42,8 +57,27 @@ int eventCode(DrillEvent::Kind kind)
     }
 }
 
+int drillCode(DrillKind kind)
+{
+    switch (kind) {
+    case DrillKind::ErrorBook:
+        return 1;
+    case DrillKind::Review:
+        return 2;
+    case DrillKind::Unit:
+        break;
+    }
+    return 0;
+}
+
+DrillKind drillOfCode(int code)
+{
+    return code == 1 ? DrillKind::ErrorBook : code == 2 ? DrillKind::Review : DrillKind::Unit;
+}
+
 const char* const Schema[] = {
-    // kind: 0 a unit, 1 the error book. test: started in test mode. tested: in test mode throughout.
+    // kind: 0 a unit, 1 the error book, 2 today's reviews. test: started in test mode. tested: in test mode
+    // throughout.
     "CREATE TABLE drill (id INTEGER PRIMARY KEY, kind INTEGER NOT NULL, unit TEXT, test INTEGER NOT NULL, "
     "started TEXT NOT NULL, completed TEXT, accuracy INTEGER, tested INTEGER)",
     "CREATE INDEX drill_completed ON drill (completed) WHERE completed IS NOT NULL",
@@ -52,12 +86,35 @@ const char* const Schema[] = {
     "misses INTEGER NOT NULL DEFAULT 0, UNIQUE (answer, prompt))",
     "CREATE INDEX word_misses ON word (misses) WHERE misses > 0",
     // kind: 1 answered, 2 passed over, 3 revealed, 4 deleted as mastered. unit_table and record: where the
-    // word was. shown: an answer typed while it was on screen.
+    // word was. shown: the answer was on screen when the word was typed, passed over or revealed.
+    // response_ms: an answer's time from the word shown to the correct entry. spoken: revealed by hearing it.
+    // drill_kind: as the drill's kind, also where the drill's start is not in the record.
     "CREATE TABLE event (id INTEGER PRIMARY KEY, drill INTEGER, at TEXT NOT NULL, kind INTEGER NOT NULL, "
-    "word INTEGER NOT NULL, unit_table TEXT, record INTEGER, shown INTEGER)",
+    "word INTEGER NOT NULL, unit_table TEXT, record INTEGER, shown INTEGER, response_ms INTEGER, "
+    "spoken INTEGER, drill_kind INTEGER)",
     "CREATE TABLE answered_day (day INTEGER PRIMARY KEY, words INTEGER NOT NULL)",
     "CREATE TABLE error_book (word INTEGER PRIMARY KEY, unit_table TEXT, record INTEGER, "
     "streak INTEGER NOT NULL, since TEXT NOT NULL)",
+};
+
+// What the first record lacks, worked out from what it has. It kept `shown` for answers only: a pass or a
+// reveal in it counts as hidden when its drill was in test mode throughout (or is unfinished and began in
+// test mode), as most drills are; and an event's drill kind is its drill's.
+const QString Version1Shown = QStringLiteral(
+    "coalesce((SELECT CASE WHEN d.test = 1 AND coalesce(d.tested, 1) = 1 THEN 0 ELSE 1 END FROM drill d "
+    "WHERE d.id = event.drill), 0)");
+const QString Version1DrillKind =
+    QStringLiteral("coalesce((SELECT kind FROM drill WHERE drill.id = event.drill), 0)");
+
+// From the first record to the second, in place; the new columns come last, as in a new record.
+const QStringList FromVersion1 = {
+    QStringLiteral("ALTER TABLE event ADD COLUMN response_ms INTEGER"),
+    QStringLiteral("ALTER TABLE event ADD COLUMN spoken INTEGER"),
+    QStringLiteral("ALTER TABLE event ADD COLUMN drill_kind INTEGER"),
+    QStringLiteral("UPDATE event SET drill_kind = ") + Version1DrillKind,
+    QStringLiteral("UPDATE event SET shown = ") + Version1Shown +
+        QStringLiteral(" WHERE shown IS NULL AND kind IN (2, 3)"),
+    QStringLiteral("PRAGMA user_version = 2"),
 };
 
 QString timeText(const QDateTime& moment)
@@ -172,9 +229,44 @@ Result<std::unique_ptr<HistoryFile>> HistoryFile::open(const QString& file, Mode
         if (const auto error = transaction.commit())
             return history->failure(QStringLiteral("creating the tables"), *error);
     }
+    history->version_ = version == 0 ? SchemaVersion : version;
+    // Reading leaves an older record as it is; the writer brings it up to date.
+    if (version == 1 && mode == Mode::Write) {
+        history->version_ = SchemaVersion;
+        if (auto failed = history->upgradeFromVersion1())
+            return *failed;
+    }
     if (!query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
         return history->failure(QStringLiteral("setting up"), query.lastError());
     return history;
+}
+
+std::optional<Failure> HistoryFile::upgradeFromVersion1()
+{
+    const QSqlDatabase db = connection_->database();
+    QSqlQuery query(db);
+    const QString what = QStringLiteral("upgrading the record to schema version %1").arg(SchemaVersion);
+    // IMMEDIATE: another connection upgrading at the same moment waits here, then finds it done.
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return failure(what, query.lastError());
+    const auto rollBack = [&] {
+        const QSqlError error = query.lastError();
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return failure(what, error);
+    };
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return rollBack();
+    if (query.value(0).toInt() == 1) {
+        query.finish();
+        for (const QString& statement : FromVersion1) {
+            if (!query.exec(statement))
+                return rollBack();
+        }
+    }
+    query.finish();
+    if (!query.exec(QStringLiteral("COMMIT")))
+        return rollBack();
+    return std::nullopt;
 }
 
 Result<QString> HistoryFile::setAside(const QString& file, const QDate& day)
@@ -231,9 +323,9 @@ struct HistoryFile::Statements {
                 QStringLiteral("UPDATE drill SET completed = ?, accuracy = ?, tested = ? WHERE id = ?")) &&
             findWord.prepare(QStringLiteral("SELECT id FROM word WHERE answer = ? AND prompt = ?")) &&
             addWord.prepare(QStringLiteral("INSERT INTO word (prompt, answer) VALUES (?, ?)")) &&
-            addEvent.prepare(
-                QStringLiteral("INSERT INTO event (drill, at, kind, word, unit_table, record, shown) "
-                               "VALUES (?, ?, ?, ?, ?, ?, ?)")) &&
+            addEvent.prepare(QStringLiteral(
+                "INSERT INTO event (drill, at, kind, word, unit_table, record, shown, response_ms, spoken, "
+                "drill_kind) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) &&
             countDay.prepare(QStringLiteral("INSERT INTO answered_day (day, words) VALUES (?, 1) "
                                             "ON CONFLICT (day) DO UPDATE SET words = words + 1")) &&
             countMiss.prepare(QStringLiteral("UPDATE word SET misses = misses + 1 WHERE id = ?")) &&
@@ -296,11 +388,11 @@ std::optional<Failure> HistoryFile::writeOne(const HistoryWrite& write)
     switch (event.kind) {
     case DrillEvent::Kind::Started: {
         const bool unit = event.drill == DrillKind::Unit;
-        if (auto failed =
-                run(sql.addDrill,
-                    {unit ? 0 : 1, unit ? QVariant(event.unitCode) : QVariant(QMetaType(QMetaType::QString)),
-                     event.testMode ? 1 : 0, timeText(event.at)},
-                    QStringLiteral("adding a drill")))
+        if (auto failed = run(sql.addDrill,
+                              {drillCode(event.drill),
+                               unit ? QVariant(event.unitCode) : QVariant(QMetaType(QMetaType::QString)),
+                               event.testMode ? 1 : 0, timeText(event.at)},
+                              QStringLiteral("adding a drill")))
             return failed;
         drill_ = sql.addDrill.lastInsertId().toLongLong();
         return std::nullopt;
@@ -322,12 +414,12 @@ std::optional<Failure> HistoryFile::writeOne(const HistoryWrite& write)
         return *failed;
     const qint64 word = std::get<qint64>(found);
     const QVariant none{QMetaType(QMetaType::Int)};
-    if (auto failed =
-            run(sql.addEvent,
-                {drill_ ? QVariant(*drill_) : none, timeText(event.at), eventCode(event.kind), word,
-                 event.word.location.table, event.word.location.rowid,
-                 event.kind == DrillEvent::Kind::Answered ? QVariant(event.answerShown ? 1 : 0) : none},
-                QStringLiteral("adding an event")))
+    if (auto failed = run(sql.addEvent,
+                          {drill_ ? QVariant(*drill_) : none, timeText(event.at), eventCode(event.kind), word,
+                           event.word.location.table, event.word.location.rowid, event.answerShown ? 1 : 0,
+                           event.responseMs ? QVariant(*event.responseMs) : none, event.spoken ? 1 : 0,
+                           drillCode(event.drill)},
+                          QStringLiteral("adding an event")))
         return failed;
 
     // The totals that the statistics window shows at once, kept with the events that make them.
@@ -457,13 +549,14 @@ Result<LearningStatistics> HistoryFile::readStatistics(const QDate& firstDay, in
     // SQLite turns the local times into seconds far faster than a date parser would, drill by drill.
     if (auto failed =
             read(QStringLiteral("SELECT strftime('%s', completed, 'utc'), "
-                                "CAST(julianday(substr(completed, 1, 10)) + 0.5 AS INTEGER), unit, accuracy "
-                                "FROM drill WHERE completed IS NOT NULL AND tested = 1 "
+                                "CAST(julianday(substr(completed, 1, 10)) + 0.5 AS INTEGER), unit, accuracy, "
+                                "kind FROM drill WHERE completed IS NOT NULL AND tested = 1 "
                                 "AND accuracy IS NOT NULL ORDER BY completed"),
                  {}, [&] {
                      statistics.testDrills.push_back({utcMoment(query.value(0).toLongLong()),
                                                       QDate::fromJulianDay(query.value(1).toLongLong()),
-                                                      query.value(2).toString(), query.value(3).toInt()});
+                                                      query.value(2).toString(), query.value(3).toInt(),
+                                                      drillOfCode(query.value(4).toInt())});
                  }))
         return *failed;
     if (auto failed =
@@ -548,4 +641,89 @@ std::optional<Failure> HistoryFile::restoreInto(const QString& copy, const QStri
         return openFailure(target, QStringLiteral("读写出错"),
                            QStringLiteral("choosing the journal: %1").arg(query.lastError().text()));
     return std::nullopt;
+}
+
+Result<WordEventLog> HistoryFile::readWordEvents(const std::atomic<bool>* cancelled) const
+{
+    WordEventLog log;
+    QSqlQuery query(connection_->database());
+    query.setForwardOnly(true);
+    const QString what = QStringLiteral("reading the word events");
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'event'")) ||
+        !query.next())
+        return failure(what, query.lastError());
+    if (query.value(0).toInt() == 0)
+        return log; // created, never written
+    query.finish();
+
+    QHash<qint64, qint32> wordIndex;
+    if (!query.exec(QStringLiteral("SELECT id, prompt, answer FROM word ORDER BY id")))
+        return failure(what, query.lastError());
+    while (query.next()) {
+        wordIndex.insert(query.value(0).toLongLong(), qint32(log.words.size()));
+        log.words.push_back({query.value(1).toByteArray(), query.value(2).toByteArray()});
+    }
+    if (query.lastError().isValid())
+        return failure(what, query.lastError());
+    query.finish();
+
+    // The learner's clock reading as the seconds of a clock that knows no zones: whole days and the time of
+    // day follow by division, far faster than parsing the text. The word and the small columns come packed
+    // into one number, each column costing Qt a value; and in the order written, which is the order of time
+    // but for a clock set back: sorting a million rows in SQLite costs more than checking them here.
+    const QString columns =
+        version_ == 1
+            ? QStringLiteral("word * 128 + kind + 8 * (CASE WHEN shown IS NULL AND kind IN (2, 3) THEN %1 "
+                             "ELSE coalesce(shown, 0) END) + 32 * %2, %3, NULL")
+                  .arg(Version1Shown, Version1DrillKind)
+            : QStringLiteral("word * 128 + kind + 8 * coalesce(shown, 0) + 16 * coalesce(spoken, 0) + "
+                             "32 * coalesce(drill_kind, 0), %3, response_ms");
+    if (!query.exec(QStringLiteral("SELECT %1 FROM event ORDER BY id")
+                        .arg(columns.arg(
+                            QStringLiteral("CAST(round((julianday(at) - 2440587.5) * 86400) AS INTEGER)")))))
+        return failure(what, query.lastError());
+    constexpr qint64 JulianDayOf1970 = 2440588;
+    constexpr qint64 DaySeconds = 86400;
+    constexpr DrillEvent::Kind kinds[] = {DrillEvent::Kind::Answered, DrillEvent::Kind::Passed,
+                                          DrillEvent::Kind::Revealed, DrillEvent::Kind::Deleted};
+    std::vector<qint64> secondsOf;
+    bool inOrder = true;
+    while (query.next()) {
+        if (cancelled && (log.events.size() & 0xFFF) == 0 && cancelled->load())
+            return Failure{QStringLiteral("读取已取消"), QStringLiteral("%1: reading cancelled").arg(file_)};
+        const qint64 packed = query.value(0).toLongLong();
+        const auto word = wordIndex.constFind(packed >> 7);
+        const int code = int(packed & 7);
+        if (word == wordIndex.cend() || code < 1 || code > 4)
+            continue;
+        const qint64 seconds = query.value(1).toLongLong();
+        const qint64 day = seconds >= 0 ? seconds / DaySeconds : -((-seconds + DaySeconds - 1) / DaySeconds);
+        RecordedWordEvent event;
+        event.word = *word;
+        event.at = clockReading(QDate::fromJulianDay(JulianDayOf1970 + day),
+                                QTime::fromMSecsSinceStartOfDay(int(seconds - day * DaySeconds) * 1000));
+        event.kind = kinds[code - 1];
+        event.answerShown = packed & 8;
+        event.spoken = packed & 16;
+        event.drill = drillOfCode(int(packed >> 5) & 3);
+        if (const QVariant ms = query.value(2); !ms.isNull())
+            event.responseMs = ms.toInt();
+        inOrder = inOrder && (secondsOf.empty() || secondsOf.back() <= seconds);
+        secondsOf.push_back(seconds);
+        log.events.push_back(std::move(event));
+    }
+    if (query.lastError().isValid())
+        return failure(what, query.lastError());
+    if (!inOrder) {
+        std::vector<size_t> order(log.events.size());
+        std::iota(order.begin(), order.end(), size_t(0));
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return secondsOf[a] < secondsOf[b]; });
+        std::vector<RecordedWordEvent> sorted;
+        sorted.reserve(order.size());
+        for (size_t i : order)
+            sorted.push_back(std::move(log.events[i]));
+        log.events = std::move(sorted);
+    }
+    return log;
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@ class QSqlError;
 class QSqlQuery;
 class SqlConnection;
 struct LearningStatistics;
+struct WordEventLog;
 
 // An event with what it did to the error book: one unit of writing.
 struct HistoryWrite {
@@ -35,7 +37,8 @@ public:
 
     static QString path(const QString& applicationDirectory);
     // Failures of kind Missing (Read only: no such file) and NotADatabase (a file that is not a learning
-    // record, to be left alone) are told apart.
+    // record, to be left alone) are told apart. Write brings a record of an older version up to date; Read
+    // changes nothing.
     static Result<std::unique_ptr<HistoryFile>> open(const QString& file, Mode mode);
     // Moves a damaged record out of the way of a new one, as "History.db.damaged-DATE" (a number after it
     // when that is taken), with its -wal and -shm: the name it now has. Nothing may have it open.
@@ -73,6 +76,9 @@ public:
     // The figures of the statistics window: answers per day from `firstDay` on, and the `mostMissed`
     // words missed most often.
     Result<LearningStatistics> readStatistics(const QDate& firstDay, int mostMissed) const;
+    // Every word event, in time order: what the review schedule is replayed from. Stops early, with a
+    // failure, once `cancelled` is set.
+    Result<WordEventLog> readWordEvents(const std::atomic<bool>* cancelled = nullptr) const;
 
     QString file() const { return file_; }
 
@@ -82,6 +88,7 @@ private:
     HistoryFile(std::unique_ptr<SqlConnection> connection, QString file);
     // A failure of a statement, worded for the learner.
     Failure failure(const QString& what, const QSqlError& error) const;
+    std::optional<Failure> upgradeFromVersion1();
     std::optional<Failure> writeOne(const HistoryWrite& write);
     std::variant<qint64, Failure> wordId(const DrillWord& word);
     std::optional<Failure> run(QSqlQuery& query, const QVariantList& values, const QString& what);
@@ -89,6 +96,7 @@ private:
     std::unique_ptr<SqlConnection> connection_;
     std::unique_ptr<Statements> statements_; // destroyed before the connection
     QString file_;
+    int version_ = 0;                 // the schema's, once open; a record read may be an older one
     std::optional<qint64> drill_;     // the drill that word events belong to
     QHash<WordKey, qint64> wordIds_;  // rows of the word table met so far
     std::vector<WordKey> newWordIds_; // added to wordIds_ in the open transaction

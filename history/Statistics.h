@@ -14,8 +14,9 @@ struct LearningStatistics {
     struct TestDrill {
         QDateTime completed; // in UTC
         QDate day;           // local
-        QString unitCode;    // empty for the error book
+        QString unitCode;    // empty for the error book and today's reviews
         int accuracy = 0;
+        DrillKind drill = DrillKind::Unit;
     };
     struct UnitFigures {
         int drillsDone = 0;         // unit drills completed, in either mode

@@ -93,6 +93,20 @@ std::optional<WordSchedule> replay(std::span<const WordEvent> events, const Memo
     return schedule;
 }
 
+std::optional<WordSchedule> replay(std::span<const WordEvent> events, const MemoryModel& model,
+                                   const ReviewObserver& observe)
+{
+    std::optional<WordSchedule> schedule;
+    walk(
+        events,
+        [&](const Review& review) {
+            observe(review, schedule);
+            schedule = afterReview(schedule, review, model);
+        },
+        [&] { schedule.reset(); });
+    return schedule;
+}
+
 std::vector<DueWord> todaysReviews(std::span<const WordSchedule> words, QDate today, const MemoryModel& model,
                                    int dailyLimit)
 {

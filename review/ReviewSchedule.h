@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -19,7 +20,7 @@ struct WordEvent {
     };
     enum class Drill { Unit, ErrorBook, Review };
 
-    QDateTime at; // local time
+    QDateTime at; // as the learner's clock read it: its date() is the local day
     Kind kind = Kind::Answered;
     bool testMode = true;
     bool answerShown = false;      // the answer was on screen when the word was met
@@ -62,6 +63,11 @@ struct WordSchedule {
 // when it never graded. Nothing else is kept, so two machines' records merged in time order replay to
 // the one schedule.
 [[nodiscard]] std::optional<WordSchedule> replay(std::span<const WordEvent> events, const MemoryModel& model);
+// replay(), showing `observe` each review with the schedule before it: none for the word's first review
+// and for its first after a deletion.
+using ReviewObserver = std::function<void(const Review& review, const std::optional<WordSchedule>& before)>;
+[[nodiscard]] std::optional<WordSchedule> replay(std::span<const WordEvent> events, const MemoryModel& model,
+                                                 const ReviewObserver& observe);
 
 // A word of today's review drill.
 struct DueWord {

@@ -15,12 +15,14 @@
 struct StatisticsData {
     static constexpr int Weeks = 26;
     static constexpr int MostMissed = 20;
+    static constexpr int ForecastDays = 30;
 
     struct TestDrill {
         QDateTime completed; // in UTC
         QDate day;           // local
-        QString unitCode;    // empty for the error book
+        QString unitCode;    // empty for the error book and today's reviews
         int accuracy = 0;
+        bool review = false; // a drill of today's reviews
     };
 
     struct Unit {
@@ -46,5 +48,17 @@ struct StatisticsData {
     std::vector<TestDrill> testDrills; // completed drills in test mode, oldest first
     std::array<Unit, UnitCount> units;
     std::vector<MissedWord> mostMissed;
+
+    // The review schedule's views, once it has been read (off the window's thread).
+    struct RetentionWeek {
+        QDate monday;
+        int dueReviews = 0; // reviews of words that were due
+        int recalled = 0;   // of them, graded Hard or Good
+    };
+    bool reviewsRead = false;
+    std::array<int, ForecastDays> duePerDay{}; // words due each day from today on; today's with the overdue
+    std::vector<RetentionWeek> retention;      // the weeks from firstDay with due reviews, oldest first
+    double targetRetention = 0.9;
+
     QStringList problems; // files that could not be read, for the learner
 };

@@ -3,6 +3,8 @@
 #include "Colours.h"
 #include "HeatMap.h"
 
+#include <QBarSeries>
+#include <QBarSet>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
@@ -28,14 +30,16 @@
 
 namespace {
 
-// The five levels, then the error book, each a line of the accuracy chart.
-constexpr int Lines = 6;
-const QString LineNames[Lines] = {QStringLiteral("一级"), QStringLiteral("二级"), QStringLiteral("三级"),
-                                  QStringLiteral("四级"), QStringLiteral("五级"), QStringLiteral("错题本")};
-const QColor LineColours[Lines] = {QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e),
-                                   QColor(0x2c, 0xa0, 0x2c), QColor(0xd6, 0x27, 0x28),
-                                   QColor(0x94, 0x67, 0xbd), QColor(0x7f, 0x7f, 0x7f)};
-const QString ErrorBookName = LineNames[Lines - 1];
+// The five levels, then the error book and today's reviews, each a line of the accuracy chart.
+constexpr int Lines = 7;
+const QString LineNames[Lines] = {QStringLiteral("一级"),    QStringLiteral("二级"), QStringLiteral("三级"),
+                                  QStringLiteral("四级"),    QStringLiteral("五级"), QStringLiteral("错题本"),
+                                  QStringLiteral("今日复习")};
+const QColor LineColours[Lines] = {
+    QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e), QColor(0x2c, 0xa0, 0x2c), QColor(0xd6, 0x27, 0x28),
+    QColor(0x94, 0x67, 0xbd), QColor(0x7f, 0x7f, 0x7f), QColor(0x17, 0xbe, 0xcf)};
+constexpr int ErrorBookLine = 5;
+constexpr int ReviewLine = 6;
 
 // Beyond this many drills of one line the lines would only be a smear: the chart shows weekly means.
 constexpr int DrawnDrills = 150;
@@ -49,8 +53,10 @@ const QString AccuracyTitle = QStringLiteral("测试模式的正确率");
 
 int lineOf(const StatisticsData::TestDrill& drill)
 {
+    if (drill.review)
+        return ReviewLine;
     if (drill.unitCode.isEmpty())
-        return Lines - 1;
+        return ErrorBookLine;
     const int level = drill.unitCode.front().digitValue();
     return level >= 1 && level <= 5 ? level - 1 : -1;
 }
@@ -157,8 +163,8 @@ QTableWidgetItem* cell(const QString& text, Qt::Alignment alignment = Qt::AlignR
 
 } // namespace
 
-// The accuracy chart, with a tip on each point: the drill, or the week, and its accuracy.
-class AccuracyChartView final : public QChartView {
+// A chart with a tip on each point: for the accuracy chart the drill, or the week, and its accuracy.
+class TippedChartView final : public QChartView {
 public:
     using QChartView::QChartView;
 
@@ -203,6 +209,37 @@ private:
     std::vector<Tip> tips_;
 };
 
+namespace {
+
+TippedChartView* chartView(const char* name, QWidget* parent)
+{
+    auto* chart = new QChart;
+    chart->setMargins(QMargins(0, 0, 0, 0));
+    chart->setBackgroundRoundness(0);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    auto* view = new TippedChartView(chart, parent);
+    view->setObjectName(QLatin1String(name));
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumSize(ChartMinimumWidth, 200);
+    return view;
+}
+
+// Empties a chart for new figures. It deletes the series it removes, but hands removed axes back.
+void clearChart(TippedChartView& view)
+{
+    QChart* chart = view.chart();
+    view.setTips({});
+    chart->removeAllSeries();
+    for (QAbstractAxis* axis : chart->axes()) {
+        chart->removeAxis(axis);
+        delete axis;
+    }
+}
+
+const QString ScheduleBeingRead = QStringLiteral("正在读取复习计划…");
+
+} // namespace
+
 StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("StatisticsWindow"));
@@ -230,19 +267,24 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent)
     calendarLayout->addWidget(summary_);
     calendarLayout->addStretch();
 
-    auto* chart = new QChart;
-    chart->setMargins(QMargins(0, 0, 0, 0));
-    chart->setBackgroundRoundness(0);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chartView_ = new AccuracyChartView(chart, content);
-    chartView_->setObjectName(QStringLiteral("accuracyChart"));
-    chartView_->setRenderHint(QPainter::Antialiasing);
-    chartView_->setMinimumSize(ChartMinimumWidth, 200);
+    chartView_ = chartView("accuracyChart", content);
     auto* noDrills = new QLabel(QStringLiteral("还没有在测试模式下完成的练习。"), content);
     noDrills->setAlignment(Qt::AlignCenter);
     accuracy_ = new QStackedWidget(content);
     accuracy_->addWidget(noDrills);
     accuracy_->addWidget(chartView_);
+    const auto scheduleView = [&](const char* name, QStackedWidget*& stack, TippedChartView*& view,
+                                  QLabel*& note) {
+        view = chartView(name, content);
+        note = new QLabel(content);
+        note->setObjectName(QLatin1String(name) + QStringLiteral("Note"));
+        note->setAlignment(Qt::AlignCenter);
+        stack = new QStackedWidget(content);
+        stack->addWidget(note);
+        stack->addWidget(view);
+    };
+    scheduleView("forecastChart", forecast_, forecastView_, forecastNote_);
+    scheduleView("retentionChart", retention_, retentionView_, retentionNote_);
 
     units_ = table("unitTable",
                    {QStringLiteral("单元"), QStringLiteral("最近完成"), QStringLiteral("距今天数"),
@@ -269,6 +311,8 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent)
 
     calendarBox_ = box("calendarBox", QStringLiteral("最近26周每天答对的单词"), calendar, content);
     accuracyBox_ = box("accuracyBox", AccuracyTitle, accuracy_, content);
+    forecastBox_ = box("forecastBox", QStringLiteral("今后30天每天到期的单词"), forecast_, content);
+    retentionBox_ = box("retentionBox", QString(), retention_, content);
     unitsBox_ = box("unitsBox", QStringLiteral("各单元"), units_, content);
     missedBox_ = box("missedBox", QStringLiteral("最常错的20个单词"), mostMissed_, content);
     scroll_->setWidget(content);
@@ -290,15 +334,17 @@ StatisticsWindow::~StatisticsWindow() = default;
 void StatisticsWindow::arrange(bool twoColumns)
 {
     twoColumns_ = twoColumns;
-    QWidget* const parts[] = {calendarBox_, accuracyBox_, unitsBox_, missedBox_, problems_};
+    QWidget* const parts[] = {calendarBox_, accuracyBox_, forecastBox_, retentionBox_,
+                              unitsBox_,    missedBox_,   problems_};
     for (QWidget* part : parts)
         grid_->removeWidget(part);
+    // The row that takes what height is left: the units' beside the words', or the accuracy chart's.
+    int growing = 1;
     if (twoColumns) {
-        grid_->addWidget(calendarBox_, 0, 0);
-        grid_->addWidget(accuracyBox_, 0, 1);
-        grid_->addWidget(unitsBox_, 1, 0);
-        grid_->addWidget(missedBox_, 1, 1);
-        grid_->addWidget(problems_, 2, 0, 1, 2);
+        for (int part = 0; part < 6; ++part)
+            grid_->addWidget(parts[part], part / 2, part % 2);
+        grid_->addWidget(problems_, 3, 0, 1, 2);
+        growing = 2;
     } else {
         for (int row = 0; row < int(std::size(parts)); ++row)
             grid_->addWidget(parts[row], row, 0);
@@ -306,7 +352,7 @@ void StatisticsWindow::arrange(bool twoColumns)
     grid_->setColumnStretch(0, twoColumns ? 0 : 1);
     grid_->setColumnStretch(1, twoColumns ? 1 : 0);
     for (int row = 0; row < int(std::size(parts)); ++row)
-        grid_->setRowStretch(row, row == 1 ? 1 : 0);
+        grid_->setRowStretch(row, row == growing ? 1 : 0);
 }
 
 void StatisticsWindow::resizeEvent(QResizeEvent* event)
@@ -325,6 +371,8 @@ void StatisticsWindow::display(const StatisticsData& data)
                                        [](const auto& day) { return day.second > 0; }));
     summary_->setText(QStringLiteral("26周里共答对 %1 个单词，练习了 %2 天。").arg(total).arg(days));
     showAccuracy(data);
+    showForecast(data);
+    showRetention(data);
     showUnits(data);
     showMostMissed(data);
     problems_->setText(data.problems.join(QLatin1Char('\n')));
@@ -334,13 +382,7 @@ void StatisticsWindow::display(const StatisticsData& data)
 void StatisticsWindow::showAccuracy(const StatisticsData& data)
 {
     QChart* chart = chartView_->chart();
-    chartView_->setTips({});
-    chart->removeAllSeries();
-    // The chart deletes the series it removes, but hands removed axes back.
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
+    clearChart(*chartView_);
     if (data.testDrills.empty()) {
         accuracy_->setCurrentIndex(0);
         return;
@@ -363,7 +405,8 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
             continue;
         }
         for (const StatisticsData::TestDrill* drill : lines[line]) {
-            const QString what = drill->unitCode.isEmpty() ? ErrorBookName : captions.value(drill->unitCode);
+            const QString what =
+                drill->unitCode.isEmpty() ? LineNames[line] : captions.value(drill->unitCode);
             points[line].append(
                 {QPointF(qreal(drill->completed.toMSecsSinceEpoch()), drill->accuracy),
                  QStringLiteral("%1 %2 %3：正确率 %4%")
@@ -402,7 +445,7 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
         0));
     chart->addAxis(time, Qt::AlignBottom);
     chart->addAxis(percent, Qt::AlignLeft);
-    std::vector<AccuracyChartView::Tip> tips;
+    std::vector<TippedChartView::Tip> tips;
     for (size_t line = 0; line < points.size(); ++line) {
         if (points[line].isEmpty())
             continue;
@@ -422,6 +465,118 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
     }
     chartView_->setTips(std::move(tips));
     accuracy_->setCurrentIndex(1);
+}
+
+void StatisticsWindow::showForecast(const StatisticsData& data)
+{
+    clearChart(*forecastView_);
+    const int total = std::accumulate(data.duePerDay.begin(), data.duePerDay.end(), 0);
+    if (!data.reviewsRead || total == 0) {
+        forecastNote_->setText(data.reviewsRead ? QStringLiteral("今后30天没有要复习的单词。")
+                                                : ScheduleBeingRead);
+        forecast_->setCurrentIndex(0);
+        return;
+    }
+    QChart* chart = forecastView_->chart();
+    auto* words = new QBarSet(QStringLiteral("到期的单词"));
+    words->setColor(LineColours[ReviewLine]);
+    std::vector<TippedChartView::Tip> tips;
+    auto* series = new QBarSeries;
+    int most = 0;
+    for (int day = 0; day < StatisticsData::ForecastDays; ++day) {
+        const int due = data.duePerDay[size_t(day)];
+        words->append(due);
+        most = std::max(most, due);
+        tips.push_back({series, QPointF(day, due),
+                        QStringLiteral("%1：%2 个").arg(dayText(data.today.addDays(day))).arg(due) +
+                            (day == 0 ? QStringLiteral("（含已过期的）") : QString())});
+    }
+    series->append(words);
+    series->setBarWidth(0.8);
+    chart->addSeries(series);
+    chart->legend()->hide();
+    // A label a week: today, then the dates.
+    auto* days = new QCategoryAxis;
+    days->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    days->setRange(-0.5, StatisticsData::ForecastDays - 0.5);
+    days->setStartValue(-0.5);
+    for (int day = 0; day < StatisticsData::ForecastDays; day += 7)
+        days->append(
+            day == 0 ? QStringLiteral("今天") : data.today.addDays(day).toString(QStringLiteral("M/d")), day);
+    auto* count = new QValueAxis;
+    count->setRange(0, std::max(4, most + (most + 9) / 10));
+    count->setLabelFormat(QStringLiteral("%d"));
+    count->applyNiceNumbers();
+    chart->addAxis(days, Qt::AlignBottom);
+    chart->addAxis(count, Qt::AlignLeft);
+    series->attachAxis(days);
+    series->attachAxis(count);
+    forecastView_->setTips(std::move(tips));
+    forecast_->setCurrentIndex(1);
+}
+
+void StatisticsWindow::showRetention(const StatisticsData& data)
+{
+    clearChart(*retentionView_);
+    const long target = std::lround(data.targetRetention * 100);
+    retentionBox_->setTitle(QStringLiteral("每周复习的记忆保持率（目标 %1%）").arg(target));
+    if (!data.reviewsRead || data.retention.empty()) {
+        retentionNote_->setText(data.reviewsRead ? QStringLiteral("最近26周还没有到期的复习。")
+                                                 : ScheduleBeingRead);
+        retention_->setCurrentIndex(0);
+        return;
+    }
+    QChart* chart = retentionView_->chart();
+    chart->legend()->show();
+    auto* observed = new QLineSeries;
+    observed->setName(QStringLiteral("实际"));
+    std::vector<TippedChartView::Tip> tips;
+    double lowest = data.targetRetention * 100;
+    qint64 first = std::numeric_limits<qint64>::max(), last = std::numeric_limits<qint64>::min();
+    for (const StatisticsData::RetentionWeek& week : data.retention) {
+        const double share = 100.0 * week.recalled / week.dueReviews;
+        const auto middle = qint64(msecsAt(week.monday.addDays(3)) + 12 * 3600 * 1000);
+        observed->append(qreal(middle), share);
+        tips.push_back({observed, QPointF(qreal(middle), share),
+                        QStringLiteral("%1 起一周：记住 %2 / %3 个到期的单词（%4%）")
+                            .arg(dayText(week.monday))
+                            .arg(week.recalled)
+                            .arg(week.dueReviews)
+                            .arg(std::lround(share))});
+        lowest = std::min(lowest, share);
+        first = std::min(first, middle);
+        last = std::max(last, middle);
+    }
+    QCategoryAxis* time = monthAxis(first, last);
+    auto* goal = new QLineSeries;
+    goal->setName(QStringLiteral("目标"));
+    goal->append(time->min(), data.targetRetention * 100);
+    goal->append(time->max(), data.targetRetention * 100);
+    const int bottom = std::clamp(int(lowest) / 10 * 10, 0, 90);
+    const qreal room = (100 - bottom) * 0.06;
+    auto* percent = new QValueAxis;
+    percent->setRange(bottom - room, 100 + room);
+    percent->setTickType(QValueAxis::TicksDynamic);
+    percent->setTickAnchor(0);
+    percent->setTickInterval(100 - bottom > 50 ? 20 : 10);
+    percent->setLabelFormat(QStringLiteral("%d%"));
+    const QStringList labels = time->categoriesLabels();
+    chart->setMargins(QMargins(
+        0, 0,
+        QFontMetrics(time->labelsFont()).horizontalAdvance(labels.isEmpty() ? QString() : labels.last()) / 2,
+        0));
+    chart->addAxis(time, Qt::AlignBottom);
+    chart->addAxis(percent, Qt::AlignLeft);
+    for (QLineSeries* series : {goal, observed}) {
+        chart->addSeries(series);
+        series->attachAxis(time);
+        series->attachAxis(percent);
+    }
+    goal->setPen(QPen(LineColours[ErrorBookLine], LineWidth, Qt::DashLine));
+    observed->setPen(QPen(LineColours[ReviewLine], LineWidth));
+    observed->setPointsVisible(true);
+    retentionView_->setTips(std::move(tips));
+    retention_->setCurrentIndex(1);
 }
 
 void StatisticsWindow::showUnits(const StatisticsData& data)

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-class AccuracyChartView;
+class TippedChartView;
 class HeatMap;
 class QGridLayout;
 class QGroupBox;
@@ -14,9 +14,10 @@ class QScrollArea;
 class QStackedWidget;
 class QTableWidget;
 
-// "学习统计": words answered per day over 26 weeks, the accuracy of each test-mode drill by level, a
-// table of the twenty units, and the twenty words missed most often. Two columns when the window is wide
-// enough, else one; what does not fit scrolls. Esc and Ctrl+W close it.
+// "学习统计": words answered per day over 26 weeks, the accuracy of each test-mode drill by level, the
+// words due for review each day of the next 30, the retention of each week's due reviews against the one
+// asked for, a table of the twenty units, and the twenty words missed most often. Two columns when the
+// window is wide enough, else one; what does not fit scrolls. Esc and Ctrl+W close it.
 class StatisticsWindow final : public QWidget, public StatisticsView {
     Q_OBJECT
 public:
@@ -35,6 +36,8 @@ protected:
 private:
     void arrange(bool twoColumns);
     void showAccuracy(const StatisticsData& data);
+    void showForecast(const StatisticsData& data);
+    void showRetention(const StatisticsData& data);
     void showUnits(const StatisticsData& data);
     void showMostMissed(const StatisticsData& data);
 
@@ -42,10 +45,18 @@ private:
     HeatMap* heatMap_ = nullptr;
     QGroupBox* calendarBox_ = nullptr;
     QGroupBox* accuracyBox_ = nullptr;
+    QGroupBox* forecastBox_ = nullptr;
+    QGroupBox* retentionBox_ = nullptr;
     QGroupBox* unitsBox_ = nullptr;
     QGroupBox* missedBox_ = nullptr;
     QStackedWidget* accuracy_ = nullptr;
-    AccuracyChartView* chartView_ = nullptr;
+    TippedChartView* chartView_ = nullptr;
+    QStackedWidget* forecast_ = nullptr;
+    TippedChartView* forecastView_ = nullptr;
+    QLabel* forecastNote_ = nullptr; // while the schedule is read, or when nothing is due
+    QStackedWidget* retention_ = nullptr;
+    TippedChartView* retentionView_ = nullptr;
+    QLabel* retentionNote_ = nullptr;
     QTableWidget* units_ = nullptr;
     QTableWidget* mostMissed_ = nullptr;
     QLabel* problems_ = nullptr;

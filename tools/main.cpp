@@ -2,8 +2,11 @@
 #include "AccessImport.h"
 #include "CourseCheck.h"
 #include "DataDirectory.h"
+#include "FieldCipher.h"
 #include "Logging.h"
 #include "Snapshots.h"
+#include "ReviewRecord.h"
+#include "SettingsFile.h"
 #include "WordDatabase.h"
 
 #include <QCommandLineParser>
@@ -15,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -307,6 +311,42 @@ int runRestore(const QCommandLineParser&, const QStringList& arguments)
     return 0;
 }
 
+int runDue(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    const QString& folder = arguments[0];
+    QDate day = QDate::currentDate();
+    if (parser.isSet(QStringLiteral("at"))) {
+        day = QDate::fromString(parser.value(QStringLiteral("at")), QStringLiteral("yyyy-MM-dd"));
+        if (!day.isValid()) {
+            tell(QStringLiteral("--at takes a day as YYYY-MM-DD, not '%1'")
+                     .arg(parser.value(QStringLiteral("at"))));
+            return WrongUsage;
+        }
+    }
+    if (!QFileInfo(WordStore::databasePath(folder)).isFile()) {
+        tell(QStringLiteral("%1 holds no MyDatas.db: give Vokabo's data folder").arg(folder));
+        return Failed;
+    }
+    const MemoryModel model(readReviewSettings(mdlINI(folder)).retention);
+    const auto state = readReviewState(folder, model);
+    if (const auto* failure = std::get_if<Failure>(&state))
+        return fail(*failure);
+    const std::vector<ReviewWord>& words = std::get<ReviewState>(state).words;
+    PPS cipher;
+    for (const DueWord& due : dueOn(words, day, model, std::numeric_limits<int>::max())) {
+        const ReviewWord& word = words[size_t(due.word)];
+        const auto unit = unitByTable(word.stored.location.table);
+        print(stdout, QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\t%7\n")
+                          .arg(unit ? unit->UnitCode : word.stored.location.table,
+                               textShown(cipher, word.stored.answer), textShown(cipher, word.stored.prompt))
+                          .arg(word.schedule.memory.stability, 0, 'f', 4)
+                          .arg(word.schedule.memory.difficulty, 0, 'f', 4)
+                          .arg(due.retrievability, 0, 'f', 4)
+                          .arg(word.schedule.due.toString(Qt::ISODate)));
+    }
+    return 0;
+}
+
 const QList<Command>& commands()
 {
     static const QList<Command> list = {
@@ -465,6 +505,25 @@ const QList<Command>& commands()
           {QStringLiteral("DATE"), QStringLiteral("The day of the snapshot, YYYY-MM-DD.")}},
          {},
          runRestore},
+        {QStringLiteral("due"),
+         QStringLiteral("DATA_DIR"),
+         QStringLiteral("show the words due for review on a day"),
+         QStringLiteral(
+             "Prints the words that the review schedule has due on a day (today unless --at says\n"
+             "otherwise), those due earlier and not reviewed since included: the words of Vokabo's\n"
+             "daily review drill (F7) on that day, all of them rather than the first DailyLimit.\n"
+             "The most overdue come first (lowest retrievability). One word a line, tab-separated:\n"
+             "unit code, English, Chinese, stability (days), difficulty (1-10), retrievability on\n"
+             "the day (0-1), due date (YYYY-MM-DD).\n"
+             "\n"
+             "The schedule is replayed from the learning record History.db in DATA_DIR, with the\n"
+             "desired retention of [Review] Retention in its Syset.ini; words that are in no unit of\n"
+             "its MyDatas.db any more are left out. Nothing is written."),
+         {{QStringLiteral("DATA_DIR"),
+           QStringLiteral("Vokabo's data folder, with MyDatas.db, History.db and Syset.ini.")}},
+         {QCommandLineOption(QStringLiteral("at"), QStringLiteral("The day, instead of today."),
+                             QStringLiteral("YYYY-MM-DD"))},
+         runDue},
     };
     return list;
 }
@@ -481,7 +540,8 @@ const Command* findCommand(const QString& name)
 QString generalHelp()
 {
     QString text = QStringLiteral("Usage: %1 COMMAND [options] ARGUMENTS\n\n"
-                                  "Makes, fills, exports and checks Vokabo word databases.\n\nCommands:\n")
+                                  "Makes, fills, exports and checks Vokabo word databases, and shows the\n"
+                                  "words due for review.\n\nCommands:\n")
                        .arg(Program);
     for (const Command& command : commands())
         text += QStringLiteral("  %1%2\n")

@@ -2,6 +2,7 @@
 #include "FieldCipher.h"
 #include "HistoryFile.h"
 #include "LearningRecord.h"
+#include "MemoryModel.h"
 #include "MessageBox.h"
 #include "ProgramModule.h"
 #include "Snapshots.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -97,6 +99,7 @@ private slots:
     void eventsLostAtTheEndAreSaid();
     void damagedWordDatabaseAtStart_data();
     void damagedWordDatabaseAtStart();
+    void reviewsFollowTheFirstDrill();
 };
 
 void TestVokabo::wholeUnitThroughTheWindows()
@@ -362,7 +365,8 @@ void TestVokabo::errorBookFromTheMenu()
     shell.start();
     Form2& menu = shell.menuWindow();
     QVERIFY(QTest::qWaitForWindowActive(&menu));
-    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（0个） (disabled)", "学习统计"}));
+    QCOMPARE(rightClickMenu(menu),
+             QStringList({"复习错题本（0个） (disabled)", "今日复习（0个） (disabled)", "学习统计"}));
     QTest::keyClick(&menu, Qt::Key_F5);
     QCOMPARE(messages.shown.takeLast().text, QStringLiteral("错题本是空的"));
 
@@ -383,7 +387,8 @@ void TestVokabo::errorBookFromTheMenu()
     const QString completed = mdlINI(dir.path()).ReadIniValue("LastDate", "11");
     QTest::mouseClick(control(study, "Command8"), Qt::LeftButton);
     QVERIFY(QTest::qWaitForWindowActive(&menu));
-    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（3个）", "学习统计"}));
+    QCOMPARE(rightClickMenu(menu),
+             QStringList({"复习错题本（3个）", "今日复习（0个） (disabled)", "学习统计"}));
 
     // Two clean drills of the error book, a day later, empty it and leave the unit's date alone.
     clock.moment = Now.addDays(1);
@@ -406,7 +411,8 @@ void TestVokabo::errorBookFromTheMenu()
         QVERIFY(QTest::qWaitForWindowActive(&menu));
     }
     QCOMPARE(mdlINI(dir.path()).ReadIniValue("LastDate", "11"), completed);
-    QCOMPARE(rightClickMenu(menu), QStringList({"复习错题本（0个） (disabled)", "学习统计"}));
+    QCOMPARE(rightClickMenu(menu),
+             QStringList({"复习错题本（0个） (disabled)", "今日复习（0个） (disabled)", "学习统计"}));
     QTest::keyClick(&menu, Qt::Key_F5);
     QCOMPARE(messages.shown.takeLast().text, QStringLiteral("错题本是空的"));
 
@@ -485,8 +491,10 @@ void TestVokabo::errorBookEntryWaitsForTheBook()
         whileReading = first;
         holder.close();
     });
-    QCOMPARE(whileReading, QStringList({"复习错题本（读取中…） (disabled)", "学习统计"}));
-    QCOMPARE(entries, QStringList({"复习错题本（1个）", "学习统计"})); // in the menu still open
+    QCOMPARE(whileReading,
+             QStringList({"复习错题本（读取中…） (disabled)", "今日复习（读取中…） (disabled)", "学习统计"}));
+    QCOMPARE(entries, QStringList({"复习错题本（1个）", "今日复习（0个） (disabled)",
+                                   "学习统计"})); // in the menu still open
     QVERIFY(messages.shown.isEmpty());
     holder = QSqlDatabase();
     QSqlDatabase::removeDatabase("holder");
@@ -581,6 +589,120 @@ void TestVokabo::damagedWordDatabaseAtStart()
     QTest::mouseClick(control(shell.studyWindow(), "Command5"), Qt::LeftButton);
     QCOMPARE(control<QLabel>(shell.studyWindow(), "Label4")->text(), QStringLiteral("苹果"));
     QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.texts().join('\n')));
+}
+
+// A learner drills a unit in test mode, passing over one word, typing one slowly and one at once: the
+// words come back, in today's review drill (F7) and in `vokabo-words due`, on the days the memory model
+// gives for Again, Hard and Good, the most overdue first.
+void TestVokabo::reviewsFollowTheFirstDrill()
+{
+    QTemporaryDir dir;
+    QVERIFY(makeDatabase(WordStore::databasePath(dir.path()),
+                         {{"word1", {{"苹果", "apple"}, {"香蕉", "banana"}, {"樱桃", "cherry"}}}}));
+    const MemoryModel model;
+    const MemoryModel::AfterReview again = model.firstReview(Grade::Again),
+                                   hard = model.firstReview(Grade::Hard),
+                                   good = model.firstReview(Grade::Good);
+    QCOMPARE(again.interval, 1);
+    QVERIFY(again.interval < hard.interval && hard.interval < good.interval);
+
+    RecordingMessenger messages;
+    FixedClock clock;
+    AppShell shell(dir.path(), messages, clock);
+    shell.start();
+    Form2& menu = shell.menuWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&menu));
+    QCOMPARE(rightClickMenu(menu).value(1), QStringLiteral("今日复习（0个） (disabled)"));
+    QTest::keyClick(&menu, Qt::Key_F7);
+    QCOMPARE(messages.shown.takeLast().text, QStringLiteral("今天没有要复习的单词"));
+
+    QTest::mouseClick(control(&menu, "Command1"), Qt::LeftButton);
+    Form1* study = shell.studyWindow();
+    auto* prompt = control<QLabel>(study, "Label4");
+    auto* input = control(study, "Text6");
+    QTest::mouseClick(control(study, "Command5"), Qt::LeftButton);
+    QTest::mouseClick(control(study, "Command7"), Qt::LeftButton);
+    QCOMPARE(prompt->text(), QStringLiteral("香蕉"));
+    clock.moment = clock.moment.addSecs(20); // slow for six letters: more than 5.1 s
+    QTest::keyClicks(input, "banana");
+    QTRY_COMPARE(prompt->text(), QStringLiteral("樱桃"));
+    QTest::keyClicks(input, "cherry");
+    QTRY_COMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.shown.takeLast().text, QStringLiteral("恭喜您，终于完成练习了"));
+    const QString completed = mdlINI(dir.path()).ReadIniValue("LastDate", "11");
+    QTest::mouseClick(control(study, "Command8"), Qt::LeftButton);
+    QVERIFY(QTest::qWaitForWindowActive(&menu));
+    QVERIFY(shell.learning().record()->flush());
+
+    // Day by day: the words due, as the tool prints them and as the menu counts them.
+    struct Expected {
+        const char* english;
+        const char* chinese;
+        MemoryModel::AfterReview first;
+    };
+    const Expected words[] = {{"apple", "苹果", again}, {"banana", "香蕉", hard}, {"cherry", "樱桃", good}};
+    for (int day = 0; day <= good.interval; ++day) {
+        const QDate date = Now.date().addDays(day);
+        QStringList expected;
+        for (const Expected& word : words) {
+            if (word.first.interval <= day)
+                expected << QStringLiteral("11\t%1\t%2\t%3\t%4\t%5")
+                                .arg(QString::fromUtf8(word.english), QString::fromUtf8(word.chinese))
+                                .arg(word.first.memory.stability, 0, 'f', 4)
+                                .arg(word.first.memory.difficulty, 0, 'f', 4)
+                                .arg(date.addDays(word.first.interval - day).toString(Qt::ISODate));
+        }
+        QProcess tool;
+        tool.start(QStringLiteral(VOKABO_WORDS), {"due", dir.path(), "--at", date.toString(Qt::ISODate)});
+        QVERIFY(tool.waitForFinished(30000));
+        QCOMPARE(tool.exitCode(), 0);
+        QStringList printed =
+            QString::fromUtf8(tool.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        for (QString& line : printed) {
+            QStringList fields = line.split(u'\t');
+            QCOMPARE(fields.size(), 7);
+            const double retrievability = fields.takeAt(5).toDouble();
+            QVERIFY(retrievability > 0 && retrievability < 1);
+            line = fields.join(u'\t');
+        }
+        QCOMPARE(printed, expected);
+
+        clock.moment = Now.addDays(day);
+        const QString entry = expected.isEmpty() ? QStringLiteral("今日复习（0个） (disabled)")
+                                                 : QStringLiteral("今日复习（%1个）").arg(expected.size());
+        QCOMPARE(rightClickMenu(menu).value(1), entry);
+    }
+
+    // The first day after the drill: the passed-over word alone. Started and left, it is still due.
+    clock.moment = Now.addDays(again.interval);
+    QTest::keyClick(&menu, Qt::Key_F7);
+    QVERIFY(study->isVisible() && !menu.isVisible());
+    QCOMPARE(study->windowTitle(), QStringLiteral("Vokabo1.0 — 今日复习"));
+    QCOMPARE(control<QLabel>(study, "drillSummary")->text(), QStringLiteral("今日复习：1 个单词"));
+    QTest::mouseClick(control(study, "Command5"), Qt::LeftButton);
+    QCOMPARE(prompt->text(), QStringLiteral("苹果"));
+    QTest::mouseClick(control(study, "Command8"), Qt::LeftButton);
+    QVERIFY(QTest::qWaitForWindowActive(&menu));
+    QCOMPARE(rightClickMenu(menu).value(1), QStringLiteral("今日复习（1个）"));
+
+    // The day the last of them is due: all three, the most overdue first; done, none is left for the day,
+    // and the unit's completion date stays as it was.
+    clock.moment = Now.addDays(good.interval);
+    QTest::keyClick(&menu, Qt::Key_F7);
+    QCOMPARE(control<QLabel>(study, "drillSummary")->text(), QStringLiteral("今日复习：3 个单词"));
+    QTest::mouseClick(control(study, "Command5"), Qt::LeftButton);
+    for (const Expected& word : words) {
+        QTRY_COMPARE(prompt->text(), QString::fromUtf8(word.chinese));
+        QTest::keyClicks(input, word.english);
+    }
+    QTRY_COMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.shown.takeLast().text, QStringLiteral("恭喜您，终于完成练习了"));
+    QTest::mouseClick(control(study, "Command8"), Qt::LeftButton);
+    QVERIFY(QTest::qWaitForWindowActive(&menu));
+    QCOMPARE(rightClickMenu(menu).value(1), QStringLiteral("今日复习（0个） (disabled)"));
+    QTest::keyClick(&menu, Qt::Key_F7);
+    QCOMPARE(messages.shown.takeLast().text, QStringLiteral("今天没有要复习的单词"));
+    QCOMPARE(mdlINI(dir.path()).ReadIniValue("LastDate", "11"), completed);
 }
 
 QTEST_MAIN(TestVokabo)

@@ -580,7 +580,7 @@ private slots:
         QTest::newRow("revealed twice, told once") << 1 << false << "gga" << QString("St r1 a1* C100t");
         QTest::newRow("mastered") << 2 << false << "ad" << QString("St a1 a2 d2 C100t");
         QTest::newRow("no word left to measure") << 1 << false << "d" << QString("St a1 d1 C-t");
-        QTest::newRow("practice shows every answer") << 2 << true << "an" << QString("Sp a1* p2 C50p");
+        QTest::newRow("practice shows every answer") << 2 << true << "an" << QString("Sp a1* p2* C50p");
         QTest::newRow("no word past the end") << 1 << false << "n" << QString("St p1 C0t");
         QTest::newRow("hearing the hidden answer reveals it, once")
             << 2 << false << "jjaa" << QString("St r1 a1* a2 C100t");

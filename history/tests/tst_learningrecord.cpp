@@ -3,6 +3,7 @@
 #include "LearningRecord.h"
 #include "Statistics.h"
 #include "TestSupport.h"
+#include "WordEventLog.h"
 
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -458,6 +459,61 @@ private slots:
         record.drillEvent(onWord(DrillEvent::Kind::Passed, word(QStringLiteral("again")), Monday));
         QVERIFY(record.flush());
         QCOMPARE(statisticsOf(file).errorBook.size(), size_t(1));
+    }
+
+    // What the journal keeps of a word event reaches the record at the next start, from a journal of an
+    // older program too.
+    void journalOfEitherVersionIsWrittenIn_data()
+    {
+        QTest::addColumn<QByteArray>("journal");
+        QTest::addColumn<QString>("events"); // DrillEvent::Kind's number, then what else is known
+        const DrillWord one = word(QStringLiteral("one"));
+        const QByteArray fields = "\tword7\t1\t" + one.prompt.toLatin1() + '\t' + one.answer.toLatin1();
+        QTest::newRow("version 1") << "vokabo-journal 1\nrevealed\t2026-03-09T09:30:00.000\tunit\t23\t1" +
+                                          fields + "\t0\t\n"
+                                   << "3 unit";
+        QTest::newRow("version 2") << "vokabo-journal 2\nrevealed\t2026-03-09T09:30:00.000\treview\t\t1" +
+                                          fields +
+                                          "\t0\t\t\t1\nanswered\t2026-03-09T09:30:04.000\treview\t\t1" +
+                                          fields + "\t1\t\t3800\t0\n"
+                                   << "3 spoken review, 1 shown 3800ms review";
+        EventJournal written;
+        DrillEvent answered = onWord(DrillEvent::Kind::Answered, one, Monday, DrillKind::Review);
+        answered.responseMs = 2100;
+        DrillEvent heard = onWord(DrillEvent::Kind::Revealed, one, Monday, DrillKind::ErrorBook);
+        heard.spoken = true;
+        written.events = {heard, answered};
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("journal"));
+        QCOMPARE(written.write(file), std::nullopt);
+        QFile text(file);
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        QTest::newRow("as this program writes it") << text.readAll() << "3 spoken errorbook, 1 2100ms review";
+    }
+    void journalOfEitherVersionIsWrittenIn()
+    {
+        QFETCH(QByteArray, journal);
+        QTemporaryDir dir;
+        const QString file = HistoryFile::path(dir.path());
+        QFile out(EventJournal::path(file));
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(journal) == journal.size());
+        out.close();
+        {
+            LearningRecord record(file);
+            QTRY_VERIFY(!QFile::exists(EventJournal::path(file)));
+        }
+        auto read = readWordEvents(file);
+        QVERIFY(std::holds_alternative<WordEventLog>(read));
+        QStringList events;
+        const char* const drills[] = {"unit", "errorbook", "review"};
+        for (const RecordedWordEvent& event : std::get<WordEventLog>(read).events)
+            events << QStringLiteral("%1%2%3%4 %5")
+                          .arg(int(event.kind))
+                          .arg(event.answerShown ? QStringLiteral(" shown") : QString())
+                          .arg(event.responseMs ? QStringLiteral(" %1ms").arg(*event.responseMs) : QString())
+                          .arg(event.spoken ? QStringLiteral(" spoken") : QString())
+                          .arg(QLatin1String(drills[int(event.drill)]));
+        QTEST(events.join(QStringLiteral(", ")), "events");
     }
 };
 

@@ -7,9 +7,12 @@
 #include "StatisticsWindow.h"
 #include "WordStore.h"
 
+#include <QBarSeries>
+#include <QBarSet>
 #include <QCategoryAxis>
 #include <QChartView>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineSeries>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -193,6 +196,65 @@ private slots:
         window.display(collectStatistics(learner.dir.path(), Now));
         QVERIFY(!chart->isVisible());
         QCOMPARE(missed->rowCount(), 0);
+    }
+
+    // The day after the drill, banana, due then, is typed again: a due review recalled. The words of the
+    // schedule are due over the days ahead, the overdue ones today.
+    void scheduleViews()
+    {
+        Learner learner;
+        learner.drill();
+        const QDateTime tomorrow = Now.addDays(1);
+        {
+            LearningRecord record(HistoryFile::path(learner.dir.path()));
+            DrillEvent typed;
+            typed.kind = DrillEvent::Kind::Answered;
+            typed.at = tomorrow;
+            typed.word = {{"word1", 2}, *encodeField(Learner::meaning("banana")), *encodeField("banana")};
+            record.drillEvent(typed);
+            QVERIFY(record.flush());
+        }
+        StatisticsWindow window;
+        window.display(collectStatistics(learner.dir.path(), tomorrow));
+        for (const char* note : {"forecastChartNote", "retentionChartNote"})
+            QCOMPARE(window.findChild<QLabel*>(note)->text(), QStringLiteral("正在读取复习计划…"));
+
+        const MemoryModel model(0.85);
+        const auto state = readReviewState(learner.dir.path(), model);
+        QVERIFY(std::holds_alternative<ReviewState>(state));
+        const StatisticsData data =
+            collectStatistics(learner.dir.path(), tomorrow, &std::get<ReviewState>(state), 0.85);
+        QVERIFY(data.reviewsRead);
+        // dog, passed over yesterday; apple, typed yesterday, in two days; banana later. cherry was met with
+        // its answer on screen, which does not grade.
+        QCOMPARE(data.duePerDay[0], 1);
+        QCOMPARE(data.duePerDay[size_t(model.firstReview(Grade::Good).interval - 1)], 1);
+        QCOMPARE(std::accumulate(data.duePerDay.begin(), data.duePerDay.end(), 0), 3);
+        QCOMPARE(data.retention.size(), size_t(1));
+        QCOMPARE(data.retention[0].monday, QDate(2026, 3, 9));
+        QCOMPARE(data.retention[0].dueReviews, 1);
+        QCOMPARE(data.retention[0].recalled, 1);
+
+        window.display(data);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* forecast = window.findChild<QChartView*>(QStringLiteral("forecastChart"));
+        QVERIFY(forecast->isVisible());
+        const auto* bars = qobject_cast<QBarSeries*>(forecast->chart()->series().value(0));
+        QVERIFY(bars);
+        QCOMPARE(bars->barSets().front()->count(), StatisticsData::ForecastDays);
+        QCOMPARE(bars->barSets().front()->at(0), 1.0);
+        auto* retention = window.findChild<QChartView*>(QStringLiteral("retentionChart"));
+        QVERIFY(retention->isVisible());
+        QStringList lines;
+        for (const QAbstractSeries* series : retention->chart()->series())
+            lines << series->name() + u' ' +
+                         QString::number(static_cast<const QLineSeries*>(series)->at(0).y());
+        QCOMPARE(lines, QStringList({"目标 85", "实际 100"}));
+        bool titled = false;
+        for (const QGroupBox* box : window.findChildren<QGroupBox*>())
+            titled = titled || box->title() == QStringLiteral("每周复习的记忆保持率（目标 85%）");
+        QVERIFY(titled);
     }
 
     void manyDrillsShowAsWeeklyMeans()

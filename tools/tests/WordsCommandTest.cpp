@@ -59,7 +59,8 @@ private slots:
             "list [options] [DB]",   "check [options] [DB]",          "import-all [options] DB DIR"};
         syntax << "import-mdb [options] OLD.mdb DB"
                << "snapshots [options] DIR"
-               << "restore [options] DIR DATE";
+               << "restore [options] DIR DATE"
+               << "due [options] DATA_DIR";
         for (const QString& usage : syntax) {
             const QString command = usage.section(u' ', 0, 0);
             const QString line = "Usage: vokabo-words " + usage + '\n';
@@ -89,6 +90,10 @@ private slots:
                                   << "'2026-3-8' is not a date";
         QTest::newRow("default database missing") << QStringList{"check"} << 1 << ""
                                                   << "MyDatas.db does not exist";
+        QTest::newRow("due: not a day") << QStringList{"due", ".", "--at", "2027-02-30"} << 2 << ""
+                                        << "--at takes a day as YYYY-MM-DD, not '2027-02-30'";
+        QTest::newRow("due: not a data folder") << QStringList{"due", "."} << 1 << ""
+                                                << "holds no MyDatas.db";
     }
 
     void answersArguments()
