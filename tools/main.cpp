@@ -4,9 +4,9 @@
 #include "DataDirectory.h"
 #include "FieldCipher.h"
 #include "Logging.h"
-#include "Snapshots.h"
 #include "ReviewRecord.h"
 #include "SettingsFile.h"
+#include "Snapshots.h"
 #include "WordDatabase.h"
 
 #include <QCommandLineParser>
