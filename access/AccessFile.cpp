@@ -191,7 +191,7 @@ std::variant<AccessFile::Table, QString> AccessFile::read(const QString& name,
                                             : QVariant(QString::fromUtf8(value.text.data(), value.length)));
         }
         if (order)
-            byRow.insert(key(table->cur_phys_pg, table->cur_row - 1), std::move(values));
+            byRow.insert(key(table->cur_phys_pg, table->cur_row - 1), values);
         else
             result.records.push_back(std::move(values));
     }

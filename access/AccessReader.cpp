@@ -53,7 +53,7 @@ std::variant<Frame, QString> nextFrame(const QByteArray& bytes, qsizetype& posit
 
 QString signalName(int number)
 {
-    const char* description = number > 0 && number < NSIG ? strsignal(number) : nullptr;
+    const char* description = number > 0 && number < NSIG ? sigdescr_np(number) : nullptr;
     return QStringLiteral("signal %1").arg(number) +
            (description ? QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(description)) : QString());
 }
@@ -171,7 +171,7 @@ QString installedProgram()
     const QDir programDirectory(QCoreApplication::applicationDirPath());
     for (const QString& directory :
          {programDirectory.path(), programDirectory.filePath(QStringLiteral(VOKABO_READER_FROM_BINDIR))}) {
-        const QString path = QDir::cleanPath(QDir(directory).filePath(QStringLiteral("vokabo-mdb-reader")));
+        QString path = QDir::cleanPath(QDir(directory).filePath(QStringLiteral("vokabo-mdb-reader")));
         if (QFileInfo(path).isExecutable() && QFileInfo(path).isFile())
             return path;
     }
@@ -188,7 +188,7 @@ Result<Output> read(const QString& file, const QString& program, const Limits& l
     reader.setArguments({QFileInfo(file).absoluteFilePath()});
     reader.setStandardInputFile(QProcess::nullDevice());
     const rlim_t memory = rlim_t(limits.addressSpace);
-    const rlim_t seconds = rlim_t(limits.milliseconds / 1000 + 2);
+    const rlim_t seconds = rlim_t(limits.milliseconds) / 1000 + 2;
     // In the child between fork and exec: only calls that are safe there.
     reader.setChildProcessModifier([memory, seconds] {
         const rlimit addressSpace{memory, memory};

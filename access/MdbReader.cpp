@@ -2,9 +2,9 @@
 // the frames of ReaderProtocol.h. libmdb runs here, in a process of its own, so that a damaged file that
 // crashes it or sends it into an endless loop stops this process, not the program that asked.
 #include "AccessFile.h"
+#include "Catalogue.h"
 #include "ReaderProtocol.h"
 
-#include <QRegularExpression>
 #include <cstdio>
 #include <unistd.h>
 
@@ -28,7 +28,7 @@ int finish()
 
 } // namespace
 
-int main(int argc, char* argv[])
+static int readFile(int argc, char* argv[])
 {
     if (argc != 2) {
         std::fputs("usage: vokabo-mdb-reader FILE\n", stderr);
@@ -50,10 +50,9 @@ int main(int argc, char* argv[])
         return finish();
     }
     const AccessFile& file = *std::get<std::unique_ptr<AccessFile>>(opened);
-    static const QRegularExpression unitTable(QStringLiteral("^word([1-9]|1[0-9]|20)$"),
-                                              QRegularExpression::CaseInsensitiveOption);
     for (const QString& name : file.tableNames()) {
-        if (!unitTable.match(name).hasMatch())
+        // Access's names are not case-sensitive: a table made as "Word7" is word7.
+        if (!isUnitTable(name.toLower()))
             continue;
         auto read = file.read(name, {1, 2});
         if (const QString* error = std::get_if<QString>(&read)) {
@@ -76,4 +75,14 @@ int main(int argc, char* argv[])
         }
     }
     return finish();
+}
+
+int main(int argc, char* argv[])
+{
+    // Whatever goes wrong here, the program that runs the reader is told by the status and the frames.
+    try {
+        return readFile(argc, argv);
+    } catch (...) {
+        return 3;
+    }
 }

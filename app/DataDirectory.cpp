@@ -49,14 +49,14 @@ QString reasonText(int error)
     case EEXIST:
         return QStringLiteral("路径中有同名的文件");
     default:
-        return QStringLiteral("系统错误：%1").arg(QString::fromLocal8Bit(std::strerror(error)));
+        return QStringLiteral("系统错误：%1").arg(qt_error_string(error));
     }
 }
 
 Failure systemFailure(const QString& what, const QString& path, const QString& step, int error)
 {
     return {QStringLiteral("%1 %2：%3").arg(what, QDir::toNativeSeparators(path), reasonText(error)),
-            QStringLiteral("%1 %2: %3").arg(step, path, QString::fromLocal8Bit(std::strerror(error)))};
+            QStringLiteral("%1 %2: %3").arg(step, path, qt_error_string(error))};
 }
 
 bool sameBytes(const QString& a, const QString& b)

@@ -82,7 +82,7 @@ SingleInstance::Claim SingleInstance::claim()
     if (lock_.tryLock(0)) {
         if (!listen())
             qCWarning(lcApp, "cannot listen for later starts on %s: %s", qUtf8Printable(socketPath_),
-                      std::strerror(errno));
+                      qUtf8Printable(qt_error_string(errno)));
         return Claim::First;
     }
     if (lock_.error() != QLockFile::LockFailedError) {

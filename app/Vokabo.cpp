@@ -75,7 +75,8 @@ bool isQtOption(const QString& name)
 
 // A mistake on the command line ends the program before the display is opened, as help and version do:
 // a console may have no display, and Qt would abort for the want of one.
-void checkCommandLine(int argc, char* argv[], const Options& options)
+// False when the program is to end with status 1.
+bool checkCommandLine(int argc, char* argv[], const Options& options)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -84,12 +85,12 @@ void checkCommandLine(int argc, char* argv[], const Options& options)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     options.addTo(parser);
     if (parser.parse(arguments))
-        return;
+        return true;
     const QStringList unknown = parser.unknownOptionNames();
     if (!unknown.isEmpty() && std::all_of(unknown.begin(), unknown.end(), isQtOption))
-        return;
+        return true;
     std::fprintf(stderr, "vokabo: %s\n", qUtf8Printable(parser.errorText()));
-    std::exit(1);
+    return false;
 }
 
 // The end of a clean run that changed any of the learner's files. The learner has seen the windows close
@@ -115,7 +116,8 @@ int runVokabo(int argc, char* argv[])
         options.addTo(parser);
         parser.process(app);
     }
-    checkCommandLine(argc, argv, options);
+    if (!checkCommandLine(argc, argv, options))
+        return 1;
 
     QApplication app(argc, argv);
     describeProgram();

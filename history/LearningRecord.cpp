@@ -319,10 +319,15 @@ LearningRecord::LearningRecord(QString historyFile)
 
 LearningRecord::~LearningRecord()
 {
-    if (!closed_)
-        (void)close();
-    std::lock_guard lock(shared_->mutex);
-    shared_->owner = nullptr;
+    try {
+        if (!closed_)
+            (void)close();
+        std::lock_guard lock(shared_->mutex);
+        shared_->owner = nullptr;
+    } catch (const std::exception& error) {
+        // A lock that cannot be taken at the end: the writer is past caring, and so is the program.
+        qCWarning(lcHistory, "the learning record did not end cleanly: %s", error.what());
+    }
 }
 
 void LearningRecord::drillEvent(const DrillEvent& event)
