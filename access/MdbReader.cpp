@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vokabo-mdb-reader FILE: reads the word tables of an Access file and writes them on the standard output in
 // the frames of ReaderProtocol.h. libmdb runs here, in a process of its own, so that a damaged file that
 // crashes it or sends it into an endless loop stops this process, not the program that asked.

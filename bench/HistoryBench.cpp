@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timings of the learning record: what recording an event costs the answer path, and opening the
 // statistics window over a record of a million events.
 #include "CollectStatistics.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timings of the review schedule: every word's schedule replayed from a learning record of a million
 // events, in memory and read from History.db, and today's review drill picked from 20,000 scheduled words.
 #include "HistoryFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timings of the paths a study session runs for every word: opening a unit, stepping to the next
 // record, and decrypting its two fields; and the menu's one read of the settings file.
 #include "FieldCipher.h"

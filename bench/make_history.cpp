@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Makes a learning record to look at: make_history APPDIR EVENTS [DAYS] writes APPDIR/History.db over the
 // words of APPDIR/MyDatas.db, ending today.
 #include "HistoryFile.h"

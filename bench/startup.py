@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Whole-process start-up: Vokabo's menu window against a bare Qt window of the same size.
 
 Runs both programs alternately, each to the moment its window has been shown, and compares the median

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardsticks for Vokabo's start-up: a bare Qt window of the menu window's size, shown and painted
 // once. With --with-text it also shows one line in each of the three CJK faces that the menu window
 // needs (Song regular and bold, and the default face for the controls that set no font).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Crash consistency: a child process drills for real, through the word store and the drill engine,
 // deleting mastered words, completing units and writing their dates; the parent kills it with SIGKILL at
 // a random moment, and then checks the files as the next start of Vokabo would find them:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The figures that data/README.md quotes about the course: words per unit and level, the frequency ranks
 // of each level, the school stage of each word, and how many pairs CC-CEDICT backs. Not part of the build.
 //

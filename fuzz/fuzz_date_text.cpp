@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The completion date text. Any text reads as a valid moment or as none; a moment read back from the text
 // written for it is the same moment to the second. The first eight bytes also make a moment of their own,
 // any second from the year 1 to the year 9999.

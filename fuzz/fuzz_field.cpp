@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The field decoder on any stored text, and the stored form of any text: every text that encodeField
 // accepts decrypts back to itself, followed by the zero filling of its last block.
 #include "FieldCipher.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file in memory: reading any file, and writing a value into it. A written well-formed
 // value reads back, and no other key of the file changes.
 //

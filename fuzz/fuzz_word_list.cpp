@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CSV/TSV word-list parser, read as CSV, as TSV and by detection. Every word it accepts survives the
 // way into a unit and out again: encodeField, the study window's decoder, and the export read back as a
 // word list.

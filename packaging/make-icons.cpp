@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the program's icon into an icon theme folder, from the drawing that the windows use:
 // DIR/<N>x<N>/apps/ID.png for each size and DIR/scalable/apps/ID.svg. Run on the offscreen platform.
 #include "ProgramIcon.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a Vokabo package into fresh minimal chroots of Debian 12 and 13, as a new learner would, and
 # checks it there: apt brings in what it needs, the program starts offscreen as an ordinary user and
 # shows the menu, it still starts with another of the CJK fonts that it accepts, and the metainfo, the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets (clang, libFuzzer, ASan + UBSan) in build-fuzz and runs each of them for SECONDS,
 # one after the other. Fails when any target finds a crash, a sanitizer report or a broken property; the
 # input that did it is kept in build-fuzz/findings/TARGET/.

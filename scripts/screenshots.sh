@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the metainfo's screenshots of a build: the menu window, the study window with a drill started and
 # an answer half typed, and the statistics window over a generated learning record, each on its own
 # under Xvfb, into packaging/screenshots/.   scripts/screenshots.sh [BUILD_DIR]

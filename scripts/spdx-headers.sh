@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts the licence's SPDX line at the top of every tracked source file that lacks it (after a "#!" line),
 # and changes nothing else; with --check it only lists the files that lack it, and fails if any does.
 #   scripts/spdx-headers.sh [--check]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up a Debian 12 or 13 machine for Vokabo, builds it, then starts it, runs every test or packages it.
 #   scripts/vokabo.sh run      install, build, start Vokabo on the bundled course
 #   scripts/vokabo.sh test     install, build, run the whole test suite

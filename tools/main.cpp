@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // vokabo-words: makes, fills, exports and checks word databases from the command line.
 #include "AccessImport.h"
 #include "CourseCheck.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "EventJournal.h"
 #include "FieldCipher.h"
 #include "LearningRecord.h"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: its name, its files, its dependencies, no maintainer scripts, and nothing that
 # lintian finds, even pedantically.
 #   deb-package.sh CPACK BUILD_DIR APP_ID VERSION

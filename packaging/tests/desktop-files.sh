@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The desktop entry and the AppStream metainfo of an install validate, and the icon that the entry names
 # is in the hicolor theme at every size.   desktop-files.sh CMAKE BUILD_DIR APP_ID
 set -eu

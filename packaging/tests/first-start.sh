@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The program of an install, started with an empty home folder, makes ~/.local/share/vokabo from the
 # installed course and shows the menu; a later start keeps the learner's file; the installed word tool
 # reads Access files through the installed reader.   first-start.sh CMAKE BUILD_DIR

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes fsrs-vectors.tsv: review steps of made-up words as ts-fsrs schedules them, for tst_memorymodel
 // to replay through Vokabo's memory model. Run it from anywhere with `node review/tests/make-vectors.mjs`;
 // it installs the ts-fsrs of package-lock.json into a temporary folder, so the repository keeps no

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a test with a private PulseAudio server whose only output is a null sink, so that speech really
 # plays (into nothing) on a machine without sound hardware or a sound server of its own. Without
 # pulseaudio the test runs as it is, and skips what needs sound.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a window test on an X server of its own with a window manager (Xvfb and openbox), so that windows
 # have frames, as on a learner's desktop: SCREEN is the screen's size, e.g. 1280x800.
 #   with-window-manager.sh SCREEN PROGRAM [ARGUMENTS]
