@@ -90,7 +90,7 @@ bool checkCommandLine(int argc, char* argv[], const Options& options)
     const QStringList unknown = parser.unknownOptionNames();
     if (!unknown.isEmpty() && std::all_of(unknown.begin(), unknown.end(), isQtOption))
         return true;
-    std::fprintf(stderr, "vokabo: %s\n", qUtf8Printable(parser.errorText()));
+    qCWarning(lcApp, "%s", qUtf8Printable(parser.errorText()));
     return false;
 }
 
