@@ -137,10 +137,33 @@ std::variant<AccessFile::Table, QString> AccessFile::read(const QString& name,
     }
     if (!entry)
         return QStringLiteral("there is no table %1").arg(name);
+    // libmdb reads the rows page by page, in the order the pages lie in the file, and cannot tell an
+    // overflow data row (flagged as deleted on its own page) from a deleted one. Access reads a row where its
+    // home row stands: the order and the rows that are there come from the data pages (Jet 4 and later,
+    // whose pages are of 4 KB); libmdb only decodes the values, each known by its page and row. The pages
+    // are walked before libmdb reads the table: on a damaged usage map, libmdb 1.0.0 crashes while reading
+    // the rows and 1.0.1 refuses the table's definition without saying why.
+    std::optional<std::vector<JetPages::Row>> order;
+    if (file->f->jet_version != MDB_VER_JET3 && file->fmt->pg_size == JetPages::PageSize) {
+        MdbHandle* handle = handle_->file;
+        const JetPages::PageSource pages = [&](quint32 page) -> std::optional<QByteArray> {
+            if (mdb.readPage(handle, page) != JetPages::PageSize)
+                return std::nullopt;
+            return QByteArray(reinterpret_cast<const char*>(handle->pg_buf), JetPages::PageSize);
+        };
+        auto rows = JetPages::recordOrder(pages, handle_->pageCount, quint32(entry->table_pg));
+        if (const QString* why = std::get_if<QString>(&rows))
+            return QStringLiteral("table %1: %2; the file is damaged").arg(name, *why);
+        order = std::move(std::get<std::vector<JetPages::Row>>(rows));
+    }
+
     const std::unique_ptr<MdbTableDef, decltype(mdb.freeTableDef)> table(mdb.readTable(entry),
                                                                          mdb.freeTableDef);
     if (!table || !mdb.readColumns(table.get()))
         return QStringLiteral("cannot read the definition of table %1").arg(name);
+
+    if (order)
+        table->noskip_del = 1; // overflow data rows carry the deleted flag on their own page
 
     Table result;
     result.columnCount = int(table->num_cols);
@@ -158,25 +181,6 @@ std::variant<AccessFile::Table, QString> AccessFile::read(const QString& name,
         if (mdb.bindColumn(table.get(), column + 1, bound.back().text.data(), &bound.back().length) < 0)
             return QStringLiteral("table %1: cannot read column %2").arg(name).arg(column);
     }
-    // libmdb reads the rows page by page, in the order the pages lie in the file, and cannot tell an
-    // overflow data row (flagged as deleted on its own page) from a deleted one. Access reads a row where its
-    // home row stands: the order and the rows that are there come from the data pages (Jet 4 and later,
-    // whose pages are of 4 KB); libmdb only decodes the values, each known by its page and row.
-    std::optional<std::vector<JetPages::Row>> order;
-    if (file->f->jet_version != MDB_VER_JET3 && file->fmt->pg_size == JetPages::PageSize) {
-        MdbHandle* handle = handle_->file;
-        const JetPages::PageSource pages = [&](quint32 page) -> std::optional<QByteArray> {
-            if (mdb.readPage(handle, page) != JetPages::PageSize)
-                return std::nullopt;
-            return QByteArray(reinterpret_cast<const char*>(handle->pg_buf), JetPages::PageSize);
-        };
-        auto rows = JetPages::recordOrder(pages, handle_->pageCount, quint32(entry->table_pg));
-        if (const QString* why = std::get_if<QString>(&rows))
-            return QStringLiteral("table %1: %2; the file is damaged").arg(name, *why);
-        order = std::move(std::get<std::vector<JetPages::Row>>(rows));
-        table->noskip_del = 1; // overflow data rows carry the deleted flag on their own page
-    }
-
     const auto key = [](quint32 page, unsigned row) { return quint64(page) << 16 | quint64(row); };
     QHash<quint64, QVariantList> byRow;
     mdb.rewindTable(table.get());
