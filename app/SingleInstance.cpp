@@ -131,7 +131,10 @@ void SingleInstance::answer()
     if (asked) {
         qCInfo(lcApp, "another start for %s: the window comes up here", qUtf8Printable(directory_));
         emit raiseRequested();
-        (void)::write(connection, Raised, sizeof Raised - 1);
+        // Without this answer the other start asks again for a while, then says this one does not answer.
+        if (::write(connection, Raised, sizeof Raised - 1) < 0)
+            qCWarning(lcApp, "cannot tell the other start that the window came up: %s",
+                      qUtf8Printable(qt_error_string(errno)));
     }
     ::close(connection);
 }
