@@ -16,6 +16,16 @@ case "${1:-}" in
     ;;
 esac
 
+# Outside a git checkout there is nothing to go by: say so rather than pass over no file.
+files=$(git ls-files -z | tr '\0' '\n') || {
+    echo "$0: no git file list here (a source archive?): configure with -DVOKABO_SPDX_CHECK=OFF" >&2
+    exit 2
+}
+[ -n "$files" ] || {
+    echo "$0: git lists no file" >&2
+    exit 2
+}
+
 lacking=0
 while IFS= read -r -d '' file; do
     case "$file" in
