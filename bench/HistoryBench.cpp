@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Timings of the learning record: what recording an event costs the answer path, and opening the
 // statistics window over a record of a million events.
+#include "BenchmarkMain.h"
 #include "CollectStatistics.h"
 #include "DrillEngine.h"
 #include "HistoryGenerator.h"
@@ -15,7 +16,6 @@
 #include <QLibrary>
 #include <QTemporaryDir>
 #include <QWidget>
-#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -212,11 +212,5 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QApplication>(argc, argv);
 }

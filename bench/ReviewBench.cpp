@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Timings of the review schedule: every word's schedule replayed from a learning record of a million
 // events, in memory and read from History.db, and today's review drill picked from 20,000 scheduled words.
+#include "BenchmarkMain.h"
 #include "HistoryFile.h"
 #include "HistoryGenerator.h"
 #include "ReviewRecord.h"
@@ -11,7 +12,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <array>
-#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -203,11 +203,5 @@ BENCHMARK(BM_ReadReviewState)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    QCoreApplication application(argc, argv); // Qt Sql wants one
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QCoreApplication>(argc, argv);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Timings of the paths a study session runs for every word: opening a unit, stepping to the next
 // record, and decrypting its two fields; and the menu's one read of the settings file.
+#include "BenchmarkMain.h"
 #include "FieldCipher.h"
 #include "SettingsFile.h"
 #include "WordDatabase.h"
@@ -9,7 +10,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -164,11 +164,5 @@ BENCHMARK(BM_ReadLastDate10MB)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QCoreApplication>(argc, argv);
 }
