@@ -85,15 +85,6 @@ WordSchedule afterReview(const std::optional<WordSchedule>& before, const Review
     return after;
 }
 
-std::optional<WordSchedule> replay(std::span<const WordEvent> events, const MemoryModel& model)
-{
-    std::optional<WordSchedule> schedule;
-    walk(
-        events, [&](const Review& review) { schedule = afterReview(schedule, review, model); },
-        [&] { schedule.reset(); });
-    return schedule;
-}
-
 std::optional<WordSchedule> replay(std::span<const WordEvent> events, const MemoryModel& model,
                                    const ReviewObserver& observe)
 {
@@ -101,7 +92,8 @@ std::optional<WordSchedule> replay(std::span<const WordEvent> events, const Memo
     walk(
         events,
         [&](const Review& review) {
-            observe(review, schedule);
+            if (observe)
+                observe(review, schedule);
             schedule = afterReview(schedule, review, model);
         },
         [&] { schedule.reset(); });

@@ -60,15 +60,15 @@ struct WordSchedule {
 [[nodiscard]] WordSchedule afterReview(const std::optional<WordSchedule>& before, const Review& review,
                                        const MemoryModel& model);
 
+// Shown each review of a replay with the schedule before it: none for the word's first review and for its
+// first after a deletion.
+using ReviewObserver = std::function<void(const Review& review, const std::optional<WordSchedule>& before)>;
+
 // A word's schedule from its events alone, the same as folding reviewsOf() through afterReview(): none
 // when it never graded. Nothing else is kept, so two machines' records merged in time order replay to
 // the one schedule.
-[[nodiscard]] std::optional<WordSchedule> replay(std::span<const WordEvent> events, const MemoryModel& model);
-// replay(), showing `observe` each review with the schedule before it: none for the word's first review
-// and for its first after a deletion.
-using ReviewObserver = std::function<void(const Review& review, const std::optional<WordSchedule>& before)>;
 [[nodiscard]] std::optional<WordSchedule> replay(std::span<const WordEvent> events, const MemoryModel& model,
-                                                 const ReviewObserver& observe);
+                                                 const ReviewObserver& observe = {});
 
 // A word of today's review drill.
 struct DueWord {
