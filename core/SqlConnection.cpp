@@ -56,10 +56,10 @@ bool SqlConnection::open(const QString& file, Access access)
     return false;
 }
 
-SqlTransaction::SqlTransaction(const QSqlDatabase& database) : database_(database)
+SqlTransaction::SqlTransaction(const QSqlDatabase& database, Lock lock) : database_(database)
 {
     QSqlQuery begin(database_);
-    if (begin.exec(QStringLiteral("BEGIN")))
+    if (begin.exec(lock == Lock::Immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN")))
         open_ = true;
     else
         beginError_ = begin.lastError();

@@ -36,7 +36,11 @@ private:
 // QSqlDatabase::commit() reports only the text).
 class SqlTransaction {
 public:
-    explicit SqlTransaction(const QSqlDatabase& database);
+    // Deferred takes the write lock at the first write; Immediate at BEGIN, so that a transaction that
+    // reads before it writes (a schema upgrade) sees no other writer between the two.
+    enum class Lock { Deferred, Immediate };
+
+    explicit SqlTransaction(const QSqlDatabase& database, Lock lock = Lock::Deferred);
     ~SqlTransaction();
     SqlTransaction(const SqlTransaction&) = delete;
     SqlTransaction& operator=(const SqlTransaction&) = delete;

@@ -245,28 +245,25 @@ Result<std::unique_ptr<HistoryFile>> HistoryFile::open(const QString& file, Mode
 std::optional<Failure> HistoryFile::upgradeFromVersion1()
 {
     const QSqlDatabase db = connection_->database();
-    QSqlQuery query(db);
     const QString what = QStringLiteral("upgrading the record to schema version %1").arg(SchemaVersion);
-    // IMMEDIATE: another connection upgrading at the same moment waits here, then finds it done.
-    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        return failure(what, query.lastError());
-    const auto rollBack = [&] {
-        const QSqlError error = query.lastError();
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        return failure(what, error);
-    };
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
-        return rollBack();
-    if (query.value(0).toInt() == 1) {
-        query.finish();
-        for (const QString& statement : FromVersion1) {
-            if (!query.exec(statement))
-                return rollBack();
+    // Immediate: another connection upgrading at the same moment waits here, then finds it done.
+    SqlTransaction transaction(db, SqlTransaction::Lock::Immediate);
+    if (const auto& error = transaction.beginError())
+        return failure(what, *error);
+    {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+            return failure(what, query.lastError());
+        if (query.value(0).toInt() == 1) {
+            query.finish();
+            for (const QString& statement : FromVersion1) {
+                if (!query.exec(statement))
+                    return failure(what, query.lastError());
+            }
         }
     }
-    query.finish();
-    if (!query.exec(QStringLiteral("COMMIT")))
-        return rollBack();
+    if (const auto error = transaction.commit())
+        return failure(what, *error);
     return std::nullopt;
 }
 
