@@ -15,29 +15,38 @@ const QByteArray Version1Header = QByteArrayLiteral("vokabo-journal 1");
 constexpr int Version1Fields = 11;
 constexpr int Fields = 13;
 
-const char* const DrillNames[] = {"unit", "errorbook", "review"};
-constexpr DrillKind Drills[] = {DrillKind::Unit, DrillKind::ErrorBook, DrillKind::Review};
+// The words that stand for a drill's kind and an event's kind in a line.
+template <typename T> struct Named {
+    T value;
+    const char* name;
+};
+constexpr Named<DrillKind> DrillNames[] = {
+    {DrillKind::Unit, "unit"}, {DrillKind::ErrorBook, "errorbook"}, {DrillKind::Review, "review"}};
+constexpr Named<DrillEvent::Kind> KindNames[] = {
+    {DrillEvent::Kind::Started, "started"}, {DrillEvent::Kind::Answered, "answered"},
+    {DrillEvent::Kind::Passed, "passed"},   {DrillEvent::Kind::Revealed, "revealed"},
+    {DrillEvent::Kind::Deleted, "deleted"}, {DrillEvent::Kind::Completed, "completed"}};
 
-const char* const KindNames[] = {"started", "answered", "passed", "revealed", "deleted", "completed"};
-constexpr DrillEvent::Kind Kinds[] = {DrillEvent::Kind::Started, DrillEvent::Kind::Answered,
-                                      DrillEvent::Kind::Passed,  DrillEvent::Kind::Revealed,
-                                      DrillEvent::Kind::Deleted, DrillEvent::Kind::Completed};
+template <typename T, size_t N> QByteArray nameOf(const Named<T> (&names)[N], T value)
+{
+    const auto found = std::find_if(std::begin(names), std::end(names),
+                                    [&](const Named<T>& named) { return named.value == value; });
+    return found == std::end(names) ? QByteArray() : QByteArray(found->name);
+}
+
+template <typename T, size_t N>
+std::optional<T> valueNamed(const Named<T> (&names)[N], const QByteArray& name)
+{
+    const auto found = std::find_if(std::begin(names), std::end(names),
+                                    [&](const Named<T>& named) { return name == named.name; });
+    return found == std::end(names) ? std::nullopt : std::optional<T>(found->value);
+}
 
 QByteArray line(const DrillEvent& event)
 {
-    QByteArray kind;
-    for (size_t i = 0; i < std::size(Kinds); ++i) {
-        if (Kinds[i] == event.kind)
-            kind = KindNames[i];
-    }
-    QByteArray drill;
-    for (size_t i = 0; i < std::size(Drills); ++i) {
-        if (Drills[i] == event.drill)
-            drill = DrillNames[i];
-    }
-    const QList<QByteArray> fields{kind,
+    const QList<QByteArray> fields{nameOf(KindNames, event.kind),
                                    event.at.toString(Qt::ISODateWithMs).toUtf8(),
-                                   drill,
+                                   nameOf(DrillNames, event.drill),
                                    event.unitCode.toUtf8(),
                                    event.testMode ? "1" : "0",
                                    event.word.location.table.toUtf8(),
@@ -68,17 +77,13 @@ std::optional<DrillEvent> parse(const QByteArray& text, int version)
     if (fields.size() != (version == 1 ? Version1Fields : Fields))
         return std::nullopt;
     DrillEvent event;
-    const auto kind = std::find_if(std::begin(KindNames), std::end(KindNames),
-                                   [&](const char* name) { return fields[0] == name; });
-    if (kind == std::end(KindNames))
-        return std::nullopt;
-    event.kind = Kinds[kind - std::begin(KindNames)];
+    const std::optional<DrillEvent::Kind> kind = valueNamed(KindNames, fields[0]);
+    const std::optional<DrillKind> drill = valueNamed(DrillNames, fields[2]);
     event.at = QDateTime::fromString(QString::fromUtf8(fields[1]), Qt::ISODateWithMs);
-    const auto drill = std::find_if(std::begin(DrillNames), std::end(DrillNames),
-                                    [&](const char* name) { return fields[2] == name; });
-    if (!event.at.isValid() || drill == std::end(DrillNames))
+    if (!kind || !drill || !event.at.isValid())
         return std::nullopt;
-    event.drill = Drills[drill - std::begin(DrillNames)];
+    event.kind = *kind;
+    event.drill = *drill;
     event.unitCode = QString::fromUtf8(fields[3]);
     event.testMode = fields[4] == "1";
     bool ok = true;
