@@ -102,6 +102,35 @@ QCategoryAxis* monthAxis(qint64 first, qint64 last)
     return axis;
 }
 
+// The axes of a chart of percentages over time, added to `chart`: whole months along the bottom
+// (monthAxis()), and up the side from the lowest value's ten down, so that the usual nineties do not crowd
+// against the top, with room above 100 % and below the lowest, so that no marker is cut by the plot's edge.
+struct PercentAxes {
+    QCategoryAxis* time;
+    QValueAxis* percent;
+};
+PercentAxes addPercentAxes(QChart& chart, qint64 first, qint64 last, double lowest)
+{
+    const int bottom = std::clamp(int(lowest) / 10 * 10, 0, 90);
+    const qreal room = (100 - bottom) * 0.06;
+    auto* percent = new QValueAxis;
+    percent->setRange(bottom - room, 100 + room);
+    percent->setTickType(QValueAxis::TicksDynamic);
+    percent->setTickAnchor(0);
+    percent->setTickInterval(100 - bottom > 50 ? 20 : 10);
+    percent->setLabelFormat(QStringLiteral("%d%"));
+    QCategoryAxis* time = monthAxis(first, last);
+    // The last month's label is centred on the right edge of the plot: room for its half.
+    const QStringList labels = time->categoriesLabels();
+    chart.setMargins(QMargins(
+        0, 0,
+        QFontMetrics(time->labelsFont()).horizontalAdvance(labels.isEmpty() ? QString() : labels.last()) / 2,
+        0));
+    chart.addAxis(time, Qt::AlignBottom);
+    chart.addAxis(percent, Qt::AlignLeft);
+    return {time, percent};
+}
+
 struct Point {
     QPointF value; // msecs since the epoch, accuracy
     QString tip;
@@ -427,25 +456,7 @@ void StatisticsWindow::showAccuracy(const StatisticsData& data)
             last = std::max(last, qint64(point.value.x()));
         }
     }
-    // From the lowest accuracy's ten down, so that the usual nineties do not crowd against the top; with
-    // room above 100 % and below the lowest, so that no marker is cut by the plot's edge.
-    const int bottom = std::clamp(int(lowest) / 10 * 10, 0, 90);
-    const qreal room = (100 - bottom) * 0.06;
-    auto* percent = new QValueAxis;
-    percent->setRange(bottom - room, 100 + room);
-    percent->setTickType(QValueAxis::TicksDynamic);
-    percent->setTickAnchor(0);
-    percent->setTickInterval(100 - bottom > 50 ? 20 : 10);
-    percent->setLabelFormat(QStringLiteral("%d%"));
-    QCategoryAxis* time = monthAxis(first, last);
-    // The last month's label is centred on the right edge of the plot: room for its half.
-    const QStringList labels = time->categoriesLabels();
-    chart->setMargins(QMargins(
-        0, 0,
-        QFontMetrics(time->labelsFont()).horizontalAdvance(labels.isEmpty() ? QString() : labels.last()) / 2,
-        0));
-    chart->addAxis(time, Qt::AlignBottom);
-    chart->addAxis(percent, Qt::AlignLeft);
+    const auto [time, percent] = addPercentAxes(*chart, first, last, lowest);
     std::vector<TippedChartView::Tip> tips;
     for (size_t line = 0; line < points.size(); ++line) {
         if (points[line].isEmpty())
@@ -548,26 +559,11 @@ void StatisticsWindow::showRetention(const StatisticsData& data)
         first = std::min(first, middle);
         last = std::max(last, middle);
     }
-    QCategoryAxis* time = monthAxis(first, last);
+    const auto [time, percent] = addPercentAxes(*chart, first, last, lowest);
     auto* goal = new QLineSeries;
     goal->setName(QStringLiteral("目标"));
     goal->append(time->min(), data.targetRetention * 100);
     goal->append(time->max(), data.targetRetention * 100);
-    const int bottom = std::clamp(int(lowest) / 10 * 10, 0, 90);
-    const qreal room = (100 - bottom) * 0.06;
-    auto* percent = new QValueAxis;
-    percent->setRange(bottom - room, 100 + room);
-    percent->setTickType(QValueAxis::TicksDynamic);
-    percent->setTickAnchor(0);
-    percent->setTickInterval(100 - bottom > 50 ? 20 : 10);
-    percent->setLabelFormat(QStringLiteral("%d%"));
-    const QStringList labels = time->categoriesLabels();
-    chart->setMargins(QMargins(
-        0, 0,
-        QFontMetrics(time->labelsFont()).horizontalAdvance(labels.isEmpty() ? QString() : labels.last()) / 2,
-        0));
-    chart->addAxis(time, Qt::AlignBottom);
-    chart->addAxis(percent, Qt::AlignLeft);
     for (QLineSeries* series : {goal, observed}) {
         chart->addSeries(series);
         series->attachAxis(time);
